@@ -1,0 +1,38 @@
+#include "core/PlugMutex.h"
+
+#include <new>
+#include <windows.h>
+
+static_assert(sizeof(CRITICAL_SECTION) <= 64, "PlugMutex storage too small");
+
+namespace
+{
+CRITICAL_SECTION* Native(unsigned char* storage)
+{
+    return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage));
+}
+} // namespace
+
+// Critical sections are recursive for the owning thread.
+PlugMutex::PlugMutex()
+{
+    InitializeCriticalSection(new (storage_) CRITICAL_SECTION);
+}
+PlugMutex::~PlugMutex()
+{
+    DeleteCriticalSection(Native(storage_));
+}
+void PlugMutex::Lock()
+{
+    EnterCriticalSection(Native(storage_));
+}
+void PlugMutex::Unlock()
+{
+    LeaveCriticalSection(Native(storage_));
+}
+
+PlugMutex& ProcessLock::Get()
+{
+    static PlugMutex lock;
+    return lock;
+}
