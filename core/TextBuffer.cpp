@@ -31,3 +31,19 @@ bool TextBuffer::Set(const char* text, int length)
     bytes_.Get()[length] = '\0';
     return true;
 }
+
+int CopyText(char* dest, int destSize, const char* src)
+{
+    if (!dest || destSize < 1)
+        return 0;
+    if (!src)
+        src = "";
+    int n = 0;
+    while (n < destSize - 1 && src[n] != '\0')
+    {
+        dest[n] = src[n];
+        ++n;
+    }
+    dest[n] = '\0';
+    return n;
+}

@@ -24,3 +24,9 @@ public:
 private:
     GrowBuffer<char> bytes_;
 };
+
+// Copies src (none counts as "") into a fixed-size field of destSize bytes: at most
+// destSize - 1 bytes are taken and the field is always NUL-terminated, so a longer text is
+// truncated rather than written past the field. Answers the number of bytes copied;
+// nothing is written when dest is none or destSize < 1.
+int CopyText(char* dest, int destSize, const char* src);

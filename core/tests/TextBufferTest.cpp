@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 TEST(TextBuffer, EmptyReadsAsEmptyText)
 {
     TextBuffer t;
@@ -32,4 +34,34 @@ TEST(TextBuffer, BoundedSetStopsAtNulAndCopiesFromItself)
     ASSERT_TRUE(t.Set("hello world"));
     ASSERT_TRUE(t.Set(t.Get() + 6));
     EXPECT_STREQ(t.Get(), "world");
+}
+
+TEST(CopyText, TruncatesToTheFieldAndAlwaysTerminates)
+{
+    struct Case
+    {
+        const char* src;
+        int size;
+        const char* expected;
+        int copied;
+    };
+    const Case cases[] = {
+        {"Gain", 8, "Gain", 4}, {"Frequency", 8, "Frequen", 7},
+        {"abc", 4, "abc", 3},   {"abcd", 4, "abc", 3},
+        {nullptr, 8, "", 0},    {"x", 1, "", 0},
+    };
+    for (const Case& c : cases)
+    {
+        char field[12];
+        std::memset(field, '#', sizeof field);
+        EXPECT_EQ(CopyText(field, c.size, c.src), c.copied) << c.expected;
+        EXPECT_STREQ(field, c.expected);
+        // Nothing past the field was touched.
+        for (int i = c.size; i < static_cast<int>(sizeof field); ++i)
+            EXPECT_EQ(field[i], '#') << "byte " << i << " of a " << c.size << "-byte field";
+    }
+    char untouched = '#';
+    EXPECT_EQ(CopyText(&untouched, 0, "abc"), 0);
+    EXPECT_EQ(untouched, '#');
+    EXPECT_EQ(CopyText(nullptr, 8, "abc"), 0);
 }
