@@ -1,0 +1,7 @@
+#include "graphics/Graphics.h"
+#include "raster/SysBitmap.h"
+
+RasterBitmap* CreateSurfaceBitmap(int width, int height)
+{
+    return new SysBitmap(width, height);
+}
