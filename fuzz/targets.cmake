@@ -1,1 +1,2 @@
 # grovane_fuzz_target(NAME SOURCE LIBRARIES...), one line per fuzz target.
+grovane_fuzz_target(state_chunk_fuzz state_chunk_fuzz.cpp grovane_core)
