@@ -1,2 +1,3 @@
 # grovane_fuzz_target(NAME SOURCE LIBRARIES...), one line per fuzz target.
 grovane_fuzz_target(state_chunk_fuzz state_chunk_fuzz.cpp grovane_core)
+grovane_fuzz_target(wav_reader_fuzz wav_reader_fuzz.cpp grovane_wav)
