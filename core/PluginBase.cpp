@@ -274,7 +274,8 @@ void PluginBase::ActiveChanged(bool)
 
 void PluginBase::HandleMidiEvent(const MidiEvent* event)
 {
-    SendMidiToHost(event);
+    if (event)
+        SendMidiToHost(event);
 }
 
 void PluginBase::HandleSysex(const SysexBlock*)
@@ -602,6 +603,12 @@ void PluginBase::NotifyAllParamsChanged()
 
 void PluginBase::CreateLatencyDelay(int nIn, int nOut, int length)
 {
+    // The bypass hands the delay the slot pointer arrays, which have exactly one entry
+    // per slot: a delay with more channels would read past them.
+    if (nIn > InputCount())
+        nIn = InputCount();
+    if (nOut > OutputCount())
+        nOut = OutputCount();
     delete latencyDelay_;
     latencyDelay_ = new LatencyDelay(nIn, nOut, length);
 }

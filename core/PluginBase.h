@@ -412,6 +412,7 @@ public:
 
 protected:
     // Creates the bypass delay (adapters that support bypass), replacing any earlier one.
+    // Channel counts are limited to the slot counts.
     void CreateLatencyDelay(int nIn, int nOut, int length);
 
     OwnedPtrList<ChannelConfig> channelConfigs_;

@@ -438,6 +438,23 @@ TEST(PluginBase, BypassUsesTheDelayOnlyWithLatency)
     EXPECT_EQ(std::vector<float>(out, out + 5), std::vector<float>(in, in + 5));
 }
 
+TEST(PluginBase, BypassDelayNeverReadsPastTheSlotArrays)
+{
+    TestPlugin plug(4, "1-1", 1, 2);
+    plug.SetMaxBlockSize(4);
+    plug.ConnectInputs(0, 1, true);
+    plug.ConnectOutputs(0, 1, true);
+    plug.CreateLatencyDelay(8, 8, 2); // more channels than slots: limited to one
+    double in[4] = {1, 2, 3, 4};
+    double out[4] = {};
+    double* inPtr = in;
+    double* outPtr = out;
+    plug.BindInputs(0, 1, &inPtr);
+    plug.BindOutputs(0, 1, &outPtr);
+    plug.BypassDouble(4);
+    EXPECT_EQ(std::vector<double>(out, out + 4), (std::vector<double>{0, 0, 1, 2}));
+}
+
 TEST(PluginBase, FloatFramesAreLimitedToTheBlockSize)
 {
     TestPlugin plug(4, "1-1");
