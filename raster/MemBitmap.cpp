@@ -45,16 +45,15 @@ bool MemBitmap::SetSize(int width, int height)
     width_ = width;
     height_ = height;
 
-    // Bytes needed, in 64 bits so that no product wraps. A negative dimension (two of them
-    // would multiply to a positive count) or a count past the int32 range is "no storage".
+    // Bytes needed. A negative dimension (two of them would multiply to a positive count)
+    // or a count past the int32 range is "no storage". The row bytes fit 64 bits, and the
+    // division bounds the height before the product is formed, so nothing wraps.
     std::int64_t need = 0;
     if (width > 0 && height > 0)
     {
-        const std::int64_t stride =
-            (static_cast<std::int64_t>(width) + rowAlignMask_) & ~std::int64_t{rowAlignMask_};
-        need = static_cast<std::int64_t>(height) * stride * 4;
-        if (need > kMaxCapacity)
-            need = -1;
+        const std::int64_t rowBytes =
+            ((static_cast<std::int64_t>(width) + rowAlignMask_) & ~std::int64_t{rowAlignMask_}) * 4;
+        need = height <= kMaxCapacity / rowBytes ? height * rowBytes : -1;
     }
 
     if (need <= 0)

@@ -51,8 +51,9 @@ bool SysBitmap::SetSize(int width, int height)
     // Width rounded up to 4 pixels, in 64 bits. A negative dimension, or a DIB whose byte
     // count leaves the int32 range, is refused up front as GDI would refuse it.
     const std::int64_t alignedWidth = (static_cast<std::int64_t>(width) + 3) & ~std::int64_t{3};
-    const bool representable =
-        width >= 0 && height >= 0 && alignedWidth * height * 4 <= std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int32_t>::max();
+    const bool representable = width >= 0 && height >= 0 && alignedWidth <= kMaxBytes / 4 &&
+                               (alignedWidth == 0 || height <= kMaxBytes / (alignedWidth * 4));
     allocWidth_ = representable ? static_cast<int>(alignedWidth) : 0;
     allocHeight_ = representable ? height : 0;
     ReleaseDib();

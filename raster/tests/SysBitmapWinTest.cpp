@@ -104,7 +104,9 @@ TEST(SysBitmap, EmptyAndUnrepresentableSizes)
     const struct
     {
         int width, height;
-    } refused[] = {{-4, 4}, {4, -4}, {-8, -8}, {65536, 65536}, {2147483647, 1}};
+    } refused[] = {{-4, 4},        {4, -4},         {-8, -8},
+                   {65536, 65536}, {2147483647, 1}, {2147483647, 2147483647},
+                   {2147483647, 0}};
     for (const auto& c : refused)
     {
         SysBitmap r(4, 4);
