@@ -1,0 +1,3 @@
+#pragma once
+// Looks up an export of a library this process has already loaded (by its path).
+void* FindLoadedExport(const char* libraryPath, const char* name);
