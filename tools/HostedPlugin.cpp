@@ -504,17 +504,13 @@ bool HostedPlugin::SetProgram(int index)
 bool HostedPlugin::GetChunk(bool bank, std::vector<std::uint8_t>& chunk, std::string& error)
 {
     chunk.clear();
-    if (!HasChunks())
-    {
-        error = "plug-in keeps no state chunks (no effFlagsProgramChunks)";
-        return false;
-    }
     void* data = nullptr;
     const VstIntPtr size = Dispatch(effGetChunk, bank ? 0 : 1, 0, &data);
     if (size <= 0 || data == nullptr)
     {
         error = "plug-in handed out no state (effGetChunk answered " + std::to_string(size) +
-                (data == nullptr ? " and no data)" : ")");
+                (data == nullptr ? " and no data" : "") +
+                (HasChunks() ? ")" : "; it does not flag effFlagsProgramChunks)");
         return false;
     }
     if (static_cast<std::size_t>(size) > kMaxChunkBytes)
@@ -532,11 +528,6 @@ bool HostedPlugin::SetChunk(bool bank, const std::vector<std::uint8_t>& chunk, b
                             std::string& error)
 {
     accepted = false;
-    if (!HasChunks())
-    {
-        error = "plug-in keeps no state chunks (no effFlagsProgramChunks)";
-        return false;
-    }
     if (chunk.empty() || chunk.size() > kMaxChunkBytes)
     {
         error = "state chunk of " + std::to_string(chunk.size()) + " bytes is not loadable";

@@ -116,9 +116,10 @@ public:
     VstIntPtr CurrentProgram();
     bool SetProgram(int index);
 
-    // State chunks (bank = effGetChunk/effSetChunk index 0, program = index 1). Only for
-    // plug-ins that flag effFlagsProgramChunks. The chunk is copied out at once; sizes are
-    // checked against kMaxChunkBytes. SetChunk answers the plug-in's answer in accepted.
+    // State chunks (bank = effGetChunk/effSetChunk index 0, program = index 1). Asked also
+    // of plug-ins that do not flag effFlagsProgramChunks (some answer all the same; the
+    // others answer 0). The chunk is copied out at once; sizes are checked against
+    // kMaxChunkBytes. SetChunk answers the plug-in's answer in accepted.
     bool GetChunk(bool bank, std::vector<std::uint8_t>& chunk, std::string& error);
     bool SetChunk(bool bank, const std::vector<std::uint8_t>& chunk, bool& accepted, std::string& error);
 

@@ -97,3 +97,14 @@ TEST(DpfPlugin, ProcessesAudioThroughProcessReplacing)
     EXPECT_LT(worst, 1e-7);
     EXPECT_GT(std::abs(output.channels[1][0]), 0.06) << "the right channel is the right channel";
 }
+
+TEST(DpfPlugin, WithoutStateChunksTheHostSaysSo)
+{
+    auto eq = OpenEq();
+    ASSERT_TRUE(eq);
+    ASSERT_FALSE(eq->HasChunks());
+    std::vector<std::uint8_t> chunk;
+    std::string error;
+    EXPECT_FALSE(eq->GetChunk(false, chunk, error));
+    EXPECT_NE(error.find("it does not flag effFlagsProgramChunks"), std::string::npos) << error;
+}
