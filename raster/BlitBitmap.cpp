@@ -93,7 +93,10 @@ void CopyChannel(const Block& block, int mode)
 
 // Copy weighted by each pixel's source alpha. At full weight the colour moves
 // (a+1)/256 of the way to the source, written S + (D-S)*(255-a)/256, and the alpha
-// accumulates; a = 255 is an exact copy. Below full weight the step is w' = w*(a+1)/256.
+// accumulates; at a = 255 this is exactly the source pixel (keep 0, alpha saturated), so
+// that case needs no branch. Below full weight the step is w' = w*(a+1)/256. Transparent
+// source pixels leave the destination alone; the loops select rather than branch so that
+// they vectorize whatever the alpha pattern.
 void CopyWithSourceAlpha(const Block& block, int w)
 {
     if (w == 256)
@@ -102,18 +105,12 @@ void CopyWithSourceAlpha(const Block& block, int w)
                      [](PackedPixel& d, PackedPixel s)
                      {
                          const int a = PixelA(s);
-                         if (a == 0)
-                             return;
-                         if (a == 255)
-                         {
-                             d = s;
-                             return;
-                         }
                          const int keep = 255 - a;
                          const int r = PixelR(s), g = PixelG(s), b = PixelB(s);
-                         d = MakePackedPixel(std::min(255, PixelA(d) + a), r + (PixelR(d) - r) * keep / 256,
-                                             g + (PixelG(d) - g) * keep / 256,
-                                             b + (PixelB(d) - b) * keep / 256);
+                         const PackedPixel blended = MakePackedPixel(
+                             std::min(255, PixelA(d) + a), r + (PixelR(d) - r) * keep / 256,
+                             g + (PixelG(d) - g) * keep / 256, b + (PixelB(d) - b) * keep / 256);
+                         d = a == 0 ? d : blended;
                      });
         return;
     }
@@ -121,13 +118,12 @@ void CopyWithSourceAlpha(const Block& block, int w)
                  [w](PackedPixel& d, PackedPixel s)
                  {
                      const int a = PixelA(s);
-                     if (a == 0)
-                         return;
                      const int ws = w * (a + 1) / 256;
-                     d = MakePackedPixel(std::min(255, PixelA(d) + ws),
-                                         combine_detail::CopyChannel(PixelR(d), PixelR(s), ws),
-                                         combine_detail::CopyChannel(PixelG(d), PixelG(s), ws),
-                                         combine_detail::CopyChannel(PixelB(d), PixelB(s), ws));
+                     const PackedPixel blended = MakePackedPixel(
+                         std::min(255, PixelA(d) + ws), combine_detail::CopyChannel(PixelR(d), PixelR(s), ws),
+                         combine_detail::CopyChannel(PixelG(d), PixelG(s), ws),
+                         combine_detail::CopyChannel(PixelB(d), PixelB(s), ws));
+                     d = a == 0 ? d : blended;
                  });
 }
 
