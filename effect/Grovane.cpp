@@ -1,5 +1,7 @@
 #include "effect/Grovane.h"
 
+#include "effect/StereoPath.h"
+
 #include <climits>
 
 namespace
@@ -135,40 +137,9 @@ void Grovane::RenderDouble(double** inputs, double** outputs, int frames)
 {
     if (frames <= 0)
         return;
-    const double* inL = inputs[0];
-    const double* inR = inputs[1];
-    double* outL = outputs[0];
-    double* outR = outputs[1];
-
-    // The block runs on local copies: the output stores are doubles that the compiler
-    // would otherwise have to assume alias the members, reloading the whole recursion
-    // state from memory on every sample.
-    ResonantBiquad left = leftFilter_;
-    ResonantBiquad right = rightFilter_;
-    LevelFollower inFollower = inputFollower_;
-    LevelFollower outFollower = outputFollower_;
-    const double wet = wetAmount_;
-    const double dry = dryAmount_;
-    const double gain = gainFactor_;
-
-    for (int i = 0; i < frames; ++i)
-    {
-        // Both inputs are read before either output is written (in-place buffers).
-        const double l = inL[i];
-        const double r = inR[i];
-        inputLevel_.store(inFollower.Track(l), std::memory_order_relaxed);
-        const double fl = left.Tick(l);
-        const double fr = right.Tick(r);
-        outL[i] = (fl * wet + l * dry) * gain;
-        outR[i] = (r * dry + fr * wet) * gain;
-        // Read back: what the host receives on channel 0 is what the OUT meter shows.
-        outputLevel_.store(outFollower.Track(outL[i]), std::memory_order_relaxed);
-    }
-
-    leftFilter_ = left;
-    rightFilter_ = right;
-    inputFollower_ = inFollower;
-    outputFollower_ = outFollower;
+    StereoPath{leftFilter_,  rightFilter_, inputFollower_, outputFollower_, inputLevel_,
+               outputLevel_, wetAmount_,   dryAmount_,     gainFactor_}
+        .Render(inputs[0], inputs[1], outputs[0], outputs[1], frames);
 }
 
 void Grovane::RestoreDefaults()

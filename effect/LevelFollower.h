@@ -5,7 +5,8 @@
 // decibels is the meter's business.
 //
 // Inputs with an exponent field of 0 or 0x7FF (zero, subnormal, infinite, NaN) count as
-// 0.0; an envelope or output that decays into the subnormal range becomes exactly 0.0.
+// 0.0; an envelope or output that decays into the subnormal range becomes exactly 0.0
+// (SampleFlush.h).
 // A plain value type with no thread safety of its own: the owner calls Track from the
 // audio thread only.
 
@@ -44,6 +45,11 @@ public:
     double Output() const { return output_; }
 
 private:
+    // The stereo audio path runs two filters and two followers side by side on their
+    // fields.
+    friend struct StereoPath;
+    friend struct StereoPathLanes;
+
     double attackCoef_ = 1.0;
     double releaseCoef_ = 1.0;
     // 1 - attackCoef and 1 - releaseCoef, computed once in Configure so that Track does

@@ -6,8 +6,8 @@
 //     y = b0*x + b1*x1 + b2*x2 - a1*y1 - a2*y2
 // with no branch on the type. Inputs with an exponent field of 0 or 0x7FF (zero,
 // subnormal, infinite, NaN) enter the recursion as +0.0 and outputs with a zero exponent
-// field leave it as +0.0, so silence drives the memory to exact zeros and one bad host
-// sample cannot poison it.
+// field leave it as +0.0 (SampleFlush.h), so silence drives the memory to exact zeros and
+// one bad host sample cannot poison it.
 //
 // A plain value type with no thread safety of its own: the owner serialises Configure,
 // Tick and ClearState (the effect holds its instance lock around all three).
@@ -79,6 +79,11 @@ public:
     double Y2() const { return y2_; }
 
 private:
+    // The stereo audio path runs two filters and two followers side by side on their
+    // fields.
+    friend struct StereoPath;
+    friend struct StereoPathLanes;
+
     double q_ = 0.707;
     double gain_ = 0.0;
     double sampleRate_ = 44100.0;
