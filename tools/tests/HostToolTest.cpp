@@ -138,7 +138,7 @@ TEST_F(HostTool, FeedsAMonoFileToEveryInput)
 TEST_F(HostTool, RendersTheDemoSignalWithoutAnInputFile)
 {
     const ToolRun run = Tool({"render", FIXTURE_GAIN, "--rate", "44100", "--seconds", "1.5", "--out",
-                          Path("demo.wav"), "--format", "pcm24"});
+                              Path("demo.wav"), "--format", "pcm24"});
     ASSERT_EQ(run.status, 0) << run.err;
     AudioData out;
     WavInfo info;
@@ -202,7 +202,7 @@ TEST_F(HostTool, MeasuresTheResponseAndPlotsIt)
     // Smooth = 0.5: a one-pole low-pass with a = 0.495, gain 1:
     // |H(w)| = (1 - a) / sqrt(1 - 2a cos w + a^2).
     const ToolRun run = Tool({"response", FIXTURE_GAIN, "--param", "Smooth=0.5", "--out", Path("plot.png"),
-                          "--table", "--points", "12", "--size", "640x400"});
+                              "--table", "--points", "12", "--size", "640x400"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::istringstream table(run.out);
     std::string header;
