@@ -1,5 +1,6 @@
 // The grovane-host program itself, run as a user runs it, on a Debian-packaged plug-in.
 #include "tools/WavFile.h"
+#include "tools/tests/TempPath.h"
 
 #include <gtest/gtest.h>
 
@@ -43,9 +44,8 @@ protected:
     {
         ASSERT_TRUE(std::filesystem::exists(kEq))
             << kEq << " is missing: install dpf-plugins-vst (scripts/setup.sh)";
-        dir_ =
-            std::filesystem::temp_directory_path() /
-            ("grovane_exe_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir_ = UniqueTempPath("exe_" +
+                              std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

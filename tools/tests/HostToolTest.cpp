@@ -3,6 +3,7 @@
 #include "tools/HostTool.h"
 #include "tools/Bench.h"
 #include "tools/WavFile.h"
+#include "tools/tests/TempPath.h"
 #include "tools/tests/fixtures/FixtureProbe.h"
 
 #include <gtest/gtest.h>
@@ -37,9 +38,8 @@ class HostTool : public ::testing::Test
 protected:
     void SetUp() override
     {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("grovane_hosttool_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir_ = UniqueTempPath("hosttool_" +
+                              std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

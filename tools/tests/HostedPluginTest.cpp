@@ -1,6 +1,7 @@
 // The loader and host callback against the test plug-ins (tools/tests/fixtures), which
 // record what their host told them.
 #include "tools/HostedPlugin.h"
+#include "tools/tests/TempPath.h"
 #include "tools/tests/fixtures/FixtureProbe.h"
 
 #include <gtest/gtest.h>
@@ -85,8 +86,7 @@ TEST(HostedPlugin, FallsBackToTheOlderMainEntryPoint)
 
 TEST(HostedPlugin, RefusesWhatIsNoWorkingPlugin)
 {
-    const std::filesystem::path notLibrary =
-        std::filesystem::temp_directory_path() / "grovane_not_a_library.dll";
+    const std::filesystem::path notLibrary = UniqueTempPath("not_a_library.dll");
     std::ofstream(notLibrary) << "this is text, not a shared library\n";
     const struct
     {

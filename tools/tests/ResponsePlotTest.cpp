@@ -1,6 +1,7 @@
 // The plot's axes, curves and text, and its PNG output.
 #include "tools/ResponsePlot.h"
 #include "tools/BitmapFont.h"
+#include "tools/tests/TempPath.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -110,7 +111,7 @@ TEST(RgbImage, CharactersOutsidePrintableAsciiDrawAsQuestionMarks)
 TEST(RgbImage, WritesAPngThatReadsBackPixelForPixel)
 {
     const RgbImage image = DrawResponsePlot("Round trip", Flat(3.0, -3.0), 400, 250);
-    const std::string path = (std::filesystem::temp_directory_path() / "grovane_plot_test.png").string();
+    const std::string path = UniqueTempPath("plot_test.png").string();
     std::string error;
     ASSERT_TRUE(image.WritePng(path, error)) << error;
 

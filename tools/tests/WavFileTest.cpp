@@ -1,6 +1,7 @@
 // The WAV reader and writer: exact bytes, round trips, every sample format the reader
 // takes, and malformed files refused with a message.
 #include "tools/WavFile.h"
+#include "tools/tests/TempPath.h"
 
 #include <gtest/gtest.h>
 
@@ -318,7 +319,7 @@ TEST(WavFile, WriterRefusesWhatAWavFileCannotHold)
 
 TEST(WavFile, FilesRoundTripAndMissingFilesAreNamed)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "grovane_wav_test.wav").string();
+    const std::string path = UniqueTempPath("wav_test.wav").string();
     AudioData audio;
     audio.sampleRate = 96000.0;
     audio.channels = {{0.25, -0.75, 0.125}, {0.0, 1.0, -1.0}};
