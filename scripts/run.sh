@@ -11,12 +11,11 @@ scripts/build.sh linux win64 win32
 mkdir -p out
 host=build/win64/tools/grovane-host.exe
 plugin=build/win64/formats/vst2/Grovane-VST2.dll
-if [ -f "$host" ] && [ -f "$plugin" ]; then
-  run() { scripts/wine-run "$root/build/win64/wineprefix" win64 "$@"; }
-  run "$host" info "$plugin"
-  run "$host" render "$plugin" --out out/demo-grovane.wav
-  run "$host" response "$plugin" --out out/response.png
-  echo "run: wrote out/demo-grovane.wav and out/response.png"
-else
-  echo "run: built everything; the VST2 library or the host tool is not built yet"
-fi
+run() { scripts/wine-run "$root/build/win64/wineprefix" win64 "$@"; }
+run "$host" info "$plugin"
+run "$host" render "$plugin" --out out/grovane-demo.wav
+run "$host" response "$plugin" --out out/grovane-response.png
+run "$host" response "$plugin" --param-text Amplitude=6 --out out/grovane-response-q6.png
+echo "run: out/grovane-demo.wav (the demo bass line through Grovane's defaults),"
+echo "     out/grovane-response.png and out/grovane-response-q6.png (magnitude response at"
+echo "     the defaults and with Amplitude (Q) 6), all from the 64-bit Windows DLL under Wine"
