@@ -13,7 +13,8 @@
 // lanes of one SSE2 register and the two followers as the lanes of another, so a block
 // costs little more than the filter recursion itself, and publishes the levels once, at
 // the end of the block: the same final values, and a meter accepts a reading one block
-// old. Render picks the fastest form the build has.
+// old. RenderAvx is the same code in AVX encoding. Render picks the fastest form the
+// build and the processor have.
 
 #include "effect/LevelFollower.h"
 #include "effect/ResonantBiquad.h"
@@ -38,7 +39,10 @@ struct StereoPath
     void Render(const double* inL, const double* inR, double* outL, double* outR, int frames)
     {
 #if defined(__SSE2__)
-        RenderSse2(inL, inR, outL, outR, frames);
+        if (AvxAvailable())
+            RenderAvx(inL, inR, outL, outR, frames);
+        else
+            RenderSse2(inL, inR, outL, outR, frames);
 #else
         RenderScalar(inL, inR, outL, outR, frames);
 #endif
@@ -47,5 +51,10 @@ struct StereoPath
     void RenderScalar(const double* inL, const double* inR, double* outL, double* outR, int frames);
 #if defined(__SSE2__)
     void RenderSse2(const double* inL, const double* inR, double* outL, double* outR, int frames);
+    // RenderSse2's code in AVX encoding (three-operand instructions save the register
+    // copies of the two-operand SSE2 forms); only where AvxAvailable().
+    void RenderAvx(const double* inL, const double* inR, double* outL, double* outR, int frames);
+    // Whether the processor and the system support AVX. [any thread; no lock]
+    static bool AvxAvailable();
 #endif
 };

@@ -22,20 +22,24 @@
 #include <cstdint>
 #include <emmintrin.h>
 
+// Everything the block loop uses is inlined into each of the two entry points below, so
+// that the one compiled for AVX runs entirely in AVX encoding.
+#define AVX_READY [[gnu::always_inline]] inline
+
 namespace
 {
 
-__m128d Pair(double lane0, double lane1)
+AVX_READY __m128d Pair(double lane0, double lane1)
 {
     return _mm_set_pd(lane1, lane0);
 }
 
-double Lane0(__m128d v)
+AVX_READY double Lane0(__m128d v)
 {
     return _mm_cvtsd_f64(v);
 }
 
-double Lane1(__m128d v)
+AVX_READY double Lane1(__m128d v)
 {
     return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
 }
@@ -43,7 +47,7 @@ double Lane1(__m128d v)
 // v with the lanes in `lanes` (bit 0 lane 0, bit 1 lane 1; not 0) replaced by +0.0.
 // The result depends on v through a shuffle at most, never on the comparison that
 // produced `lanes`.
-__m128d ZeroLanes(__m128d v, int lanes)
+AVX_READY __m128d ZeroLanes(__m128d v, int lanes)
 {
     if (lanes == 3)
         return _mm_setzero_pd();
@@ -53,7 +57,7 @@ __m128d ZeroLanes(__m128d v, int lanes)
 }
 
 // a in the lanes in `lanes` (not 0), b in the others.
-__m128d SelectLanes(__m128d a, __m128d b, int lanes)
+AVX_READY __m128d SelectLanes(__m128d a, __m128d b, int lanes)
 {
     if (lanes == 1)
         return _mm_move_sd(b, a);
@@ -62,17 +66,17 @@ __m128d SelectLanes(__m128d a, __m128d b, int lanes)
     return a;
 }
 
-__m128d AbsMask()
+AVX_READY __m128d AbsMask()
 {
     return _mm_castsi128_pd(_mm_set1_epi64x(INT64_MAX));
 }
 
-__m128d MinNormal()
+AVX_READY __m128d MinNormal()
 {
     return _mm_set1_pd(DBL_MIN);
 }
 
-__m128d MaxFinite()
+AVX_READY __m128d MaxFinite()
 {
     return _mm_set1_pd(DBL_MAX);
 }
@@ -80,20 +84,20 @@ __m128d MaxFinite()
 // Mask of the lanes of a magnitude whose exponent field is 0 or 0x7FF (zero, subnormal,
 // infinite, NaN): |v| < DBL_MIN, or not |v| <= DBL_MAX (true for NaN). Inputs with such
 // lanes are flushed.
-__m128d InputFlushMask(__m128d magnitude)
+AVX_READY __m128d InputFlushMask(__m128d magnitude)
 {
     return _mm_or_pd(_mm_cmplt_pd(magnitude, MinNormal()), _mm_cmpnle_pd(magnitude, MaxFinite()));
 }
 
 // The lanes of v whose exponent field is zero (+-0.0, subnormal), as bits (bit 0 lane 0,
 // bit 1 lane 1): |v| < DBL_MIN; NaN is not. Computed values with such lanes are flushed.
-int ZeroExponentLanes(__m128d v)
+AVX_READY int ZeroExponentLanes(__m128d v)
 {
     return _mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(v, AbsMask()), MinNormal()));
 }
 
 // True when every sample of v[0, n) is +0.0 (all bits clear).
-bool AllPlusZero(const double* v, int n)
+AVX_READY bool AllPlusZero(const double* v, int n)
 {
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
@@ -114,7 +118,7 @@ bool AllPlusZero(const double* v, int n)
 
 // True when every sample of v[0, n) has an exponent field other than 0 and 0x7FF:
 // DBL_MIN <= |v| <= DBL_MAX.
-bool AllNormal(const double* v, int n)
+AVX_READY bool AllNormal(const double* v, int n)
 {
     __m128d normal = _mm_castsi128_pd(_mm_set1_epi32(-1));
     int i = 0;
@@ -154,7 +158,7 @@ bool AllFiniteNonNegative(std::initializer_list<double> values)
 // The two filters and two followers as lane pairs for the length of one block.
 struct StereoPathLanes
 {
-    explicit StereoPathLanes(const StereoPath& p)
+    AVX_READY explicit StereoPathLanes(const StereoPath& p)
         : b0(Pair(p.leftFilter.b0_, p.rightFilter.b0_)), b1(Pair(p.leftFilter.b1_, p.rightFilter.b1_)),
           b2(Pair(p.leftFilter.b2_, p.rightFilter.b2_)), a1(Pair(p.leftFilter.a1_, p.rightFilter.a1_)),
           a2(Pair(p.leftFilter.a2_, p.rightFilter.a2_)), x1(Pair(p.leftFilter.x1_, p.rightFilter.x1_)),
@@ -169,7 +173,7 @@ struct StereoPathLanes
     {
     }
 
-    void StoreTo(StereoPath& p) const
+    AVX_READY void StoreTo(StereoPath& p) const
     {
         p.leftFilter.x1_ = Lane0(x1), p.rightFilter.x1_ = Lane1(x1);
         p.leftFilter.x2_ = Lane0(x2), p.rightFilter.x2_ = Lane1(x2);
@@ -197,10 +201,13 @@ struct StereoPathLanes
     // The general step over frames samples; the input tests are left out where the
     // block's input is known not to need them, and a silent input is not read at all.
     template <Input kInput>
-    void Run(const double* inL, const double* inR, double* outL, double* outR, int frames)
+    AVX_READY void Run(const double* inL, const double* inR, double* outL, double* outR, int frames)
     {
         // x * dry of a +0.0 input, as the general step computes it.
         const __m128d silentDry = _mm_mul_pd(_mm_setzero_pd(), dry);
+        // Two samples per pass let the memory shifts (x2 = x1, x1 = xf, ...) become
+        // register renames instead of copies.
+#pragma GCC unroll 2
         for (int i = 0; i < frames; ++i)
         {
             __m128d x = _mm_setzero_pd();
@@ -267,7 +274,7 @@ struct StereoPathLanes
     // zero), both followers see r = +0.0 and release: envelope = releaseKeep *
     // flushed(envelope) + release * 0, where the last term is +0.0 and adding it changes
     // nothing.
-    void RunAtRest(double* outL, double* outR, int frames)
+    AVX_READY void RunAtRest(double* outL, double* outR, int frames)
     {
         const __m128d zero = _mm_setzero_pd();
         const __m128d out = _mm_mul_pd(_mm_add_pd(_mm_mul_pd(zero, wet), _mm_mul_pd(zero, dry)), gain);
@@ -286,11 +293,50 @@ struct StereoPathLanes
         }
     }
 
-    bool FiltersAtRest() const
+    AVX_READY bool FiltersAtRest() const
     {
         const __m128i bits = _mm_or_si128(_mm_or_si128(_mm_castpd_si128(x1), _mm_castpd_si128(x2)),
                                           _mm_or_si128(_mm_castpd_si128(y1), _mm_castpd_si128(y2)));
         return _mm_movemask_epi8(_mm_cmpeq_epi8(bits, _mm_setzero_si128())) == 0xFFFF;
+    }
+
+    // One block: picks the loop that fits the block's input and the state.
+    AVX_READY static void RenderBlock(StereoPath& path, const double* inL, const double* inR, double* outL,
+                                      double* outR, int frames)
+    {
+        if (frames <= 0)
+            return;
+        // The OUT follower reads output channel 0 back as stored; only when both outputs are
+        // one buffer does that differ from the value just computed for it.
+        if (outL == outR)
+        {
+            path.RenderScalar(inL, inR, outL, outR, frames);
+            return;
+        }
+        StereoPathLanes lanes(path);
+        if (!AllPlusZero(inL, frames) || !AllPlusZero(inR, frames))
+        {
+            if (AllNormal(inL, frames) && AllNormal(inR, frames))
+                lanes.Run<StereoPathLanes::Input::kNormal>(inL, inR, outL, outR, frames);
+            else
+                lanes.Run<StereoPathLanes::Input::kAny>(inL, inR, outL, outR, frames);
+        }
+        else if (lanes.FiltersAtRest() &&
+                 AllFinite({path.leftFilter.b0_, path.leftFilter.b1_, path.leftFilter.b2_,
+                            path.leftFilter.a1_, path.leftFilter.a2_, path.rightFilter.b0_,
+                            path.rightFilter.b1_, path.rightFilter.b2_, path.rightFilter.a1_,
+                            path.rightFilter.a2_, path.wetAmount, path.dryAmount, path.gainFactor}) &&
+                 AllFiniteNonNegative({path.inputFollower.releaseCoef_, path.inputFollower.releaseKeep_,
+                                       path.outputFollower.releaseCoef_, path.outputFollower.releaseKeep_,
+                                       path.inputFollower.envelope_, path.outputFollower.envelope_}))
+        {
+            lanes.RunAtRest(outL, outR, frames);
+        }
+        else
+        {
+            lanes.Run<StereoPathLanes::Input::kSilent>(inL, inR, outL, outR, frames);
+        }
+        lanes.StoreTo(path);
     }
 
     const __m128d b0, b1, b2, a1, a2;
@@ -302,38 +348,18 @@ struct StereoPathLanes
 
 void StereoPath::RenderSse2(const double* inL, const double* inR, double* outL, double* outR, int frames)
 {
-    if (frames <= 0)
-        return;
-    // The OUT follower reads output channel 0 back as stored; only when both outputs are
-    // one buffer does that differ from the value just computed for it.
-    if (outL == outR)
-    {
-        RenderScalar(inL, inR, outL, outR, frames);
-        return;
-    }
-    StereoPathLanes lanes(*this);
-    if (!AllPlusZero(inL, frames) || !AllPlusZero(inR, frames))
-    {
-        if (AllNormal(inL, frames) && AllNormal(inR, frames))
-            lanes.Run<StereoPathLanes::Input::kNormal>(inL, inR, outL, outR, frames);
-        else
-            lanes.Run<StereoPathLanes::Input::kAny>(inL, inR, outL, outR, frames);
-    }
-    else if (lanes.FiltersAtRest() &&
-             AllFinite({leftFilter.b0_, leftFilter.b1_, leftFilter.b2_, leftFilter.a1_, leftFilter.a2_,
-                        rightFilter.b0_, rightFilter.b1_, rightFilter.b2_, rightFilter.a1_, rightFilter.a2_,
-                        wetAmount, dryAmount, gainFactor}) &&
-             AllFiniteNonNegative({inputFollower.releaseCoef_, inputFollower.releaseKeep_,
-                                   outputFollower.releaseCoef_, outputFollower.releaseKeep_,
-                                   inputFollower.envelope_, outputFollower.envelope_}))
-    {
-        lanes.RunAtRest(outL, outR, frames);
-    }
-    else
-    {
-        lanes.Run<StereoPathLanes::Input::kSilent>(inL, inR, outL, outR, frames);
-    }
-    lanes.StoreTo(*this);
+    StereoPathLanes::RenderBlock(*this, inL, inR, outL, outR, frames);
+}
+
+[[gnu::target("avx")]] void StereoPath::RenderAvx(const double* inL, const double* inR, double* outL,
+                                                  double* outR, int frames)
+{
+    StereoPathLanes::RenderBlock(*this, inL, inR, outL, outR, frames);
+}
+
+bool StereoPath::AvxAvailable()
+{
+    return __builtin_cpu_supports("avx");
 }
 
 #endif

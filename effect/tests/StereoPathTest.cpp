@@ -145,6 +145,15 @@ std::vector<double> Make(Block kind, int frames, int channel, std::mt19937_64& r
 
 using Renderer = void (StereoPath::*)(const double*, const double*, double*, double*, int);
 
+// The fast forms this processor can run, with their names.
+std::vector<std::pair<const char*, Renderer>> FastForms()
+{
+    std::vector<std::pair<const char*, Renderer>> forms = {{"SSE2", &StereoPath::RenderSse2}};
+    if (StereoPath::AvxAvailable())
+        forms.push_back({"AVX", &StereoPath::RenderAvx});
+    return forms;
+}
+
 // Runs the same sequence of blocks through the scalar loop and through `fast`, comparing
 // after each block.
 void Compare(const Settings& s, Renderer fast, const std::vector<std::pair<Block, int>>& blocks,
@@ -206,97 +215,110 @@ std::vector<std::pair<Block, int>> Sequence()
     return blocks;
 }
 
-TEST(StereoPath, Sse2FormMatchesTheScalarLoopBitForBit)
+TEST(StereoPath, FastFormsMatchTheScalarLoopBitForBit)
 {
-    uint64_t seed = 1;
-    for (const Settings& s : kSettings)
+    for (const auto& [name, fast] : FastForms())
     {
-        SCOPED_TRACE(testing::Message()
-                     << "filter type " << static_cast<int>(s.type) << ", release " << s.releaseMs);
-        Compare(s, &StereoPath::RenderSse2, Sequence(), seed++);
+        SCOPED_TRACE(name);
+        uint64_t seed = 1;
+        for (const Settings& s : kSettings)
+        {
+            SCOPED_TRACE(testing::Message()
+                         << "filter type " << static_cast<int>(s.type) << ", release " << s.releaseMs);
+            Compare(s, fast, Sequence(), seed++);
+        }
     }
 }
 
-TEST(StereoPath, Sse2FormDecaysLevelsThroughTheSubnormalRangeAtRest)
+TEST(StereoPath, FastFormsDecayLevelsThroughTheSubnormalRangeAtRest)
 {
     // Filters at rest, silent input, envelopes just above DBL_MIN: the levels decay
     // through the subnormal range sample by sample; compare after every sample.
-    Settings s = kSettings[1];
-    Rig ref(s), dut(s);
-    for (Rig* rig : {&ref, &dut})
+    const Settings& s = kSettings[1];
+    for (const auto& [name, fast] : FastForms())
     {
-        rig->in.Track(4.0 * DBL_MIN);
-        rig->out.Track(3.0 * DBL_MIN);
+        SCOPED_TRACE(name);
+        Rig ref(s), dut(s);
+        for (Rig* rig : {&ref, &dut})
+        {
+            rig->in.Track(4.0 * DBL_MIN);
+            rig->out.Track(3.0 * DBL_MIN);
+        }
+        const double zero[1] = {0.0};
+        for (int i = 0; i < 200 && !HasFailure(); ++i)
+        {
+            SCOPED_TRACE(i);
+            double refL[1], refR[1], dutL[1], dutR[1];
+            ref.Path(s).RenderScalar(zero, zero, refL, refR, 1);
+            (dut.Path(s).*fast)(zero, zero, dutL, dutR, 1);
+            ASSERT_TRUE(SameBits(refL[0], dutL[0]) && SameBits(refR[0], dutR[0]));
+            ExpectSameState(ref, dut);
+        }
+        EXPECT_EQ(dut.in.Envelope(), 0.0);
+        EXPECT_EQ(dut.out.Envelope(), 0.0);
     }
-    const double zero[1] = {0.0};
-    for (int i = 0; i < 200; ++i)
-    {
-        SCOPED_TRACE(i);
-        double refL[1], refR[1], dutL[1], dutR[1];
-        ref.Path(s).RenderScalar(zero, zero, refL, refR, 1);
-        dut.Path(s).RenderSse2(zero, zero, dutL, dutR, 1);
-        ASSERT_TRUE(SameBits(refL[0], dutL[0]) && SameBits(refR[0], dutR[0]));
-        ExpectSameState(ref, dut);
-        if (HasFailure())
-            return;
-    }
-    EXPECT_EQ(dut.in.Envelope(), 0.0);
-    EXPECT_EQ(dut.out.Envelope(), 0.0);
 }
 
-TEST(StereoPath, Sse2FormReachesRestAndStaysThere)
+TEST(StereoPath, FastFormsReachRestAndStayThere)
 {
     // The effect's settings with a fast release: after enough silence everything is an
-    // exact zero, in both forms.
+    // exact zero.
     Settings s = kSettings[0];
     s.releaseMs = 0.05;
-    Rig rig(s);
-    std::vector<double> loud(1024), zeros(1024, 0.0), outL(1024), outR(1024);
-    for (int i = 0; i < 1024; ++i)
-        loud[static_cast<size_t>(i)] = std::sin(i * 0.05);
-    rig.Path(s).RenderSse2(loud.data(), loud.data(), outL.data(), outR.data(), 1024);
-    for (int b = 0; b < 400; ++b)
-        rig.Path(s).RenderSse2(zeros.data(), zeros.data(), outL.data(), outR.data(), 1024);
-    for (const ResonantBiquad* f : {&rig.left, &rig.right})
+    for (const auto& [name, fast] : FastForms())
     {
-        EXPECT_EQ(f->X1(), 0.0);
-        EXPECT_EQ(f->X2(), 0.0);
-        EXPECT_EQ(f->Y1(), 0.0);
-        EXPECT_EQ(f->Y2(), 0.0);
+        SCOPED_TRACE(name);
+        Rig rig(s);
+        std::vector<double> loud(1024), zeros(1024, 0.0), outL(1024), outR(1024);
+        for (int i = 0; i < 1024; ++i)
+            loud[static_cast<size_t>(i)] = std::sin(i * 0.05);
+        (rig.Path(s).*fast)(loud.data(), loud.data(), outL.data(), outR.data(), 1024);
+        for (int b = 0; b < 400; ++b)
+            (rig.Path(s).*fast)(zeros.data(), zeros.data(), outL.data(), outR.data(), 1024);
+        for (const ResonantBiquad* f : {&rig.left, &rig.right})
+        {
+            EXPECT_EQ(f->X1(), 0.0);
+            EXPECT_EQ(f->X2(), 0.0);
+            EXPECT_EQ(f->Y1(), 0.0);
+            EXPECT_EQ(f->Y2(), 0.0);
+        }
+        EXPECT_EQ(rig.in.Envelope(), 0.0);
+        EXPECT_EQ(rig.out.Envelope(), 0.0);
+        EXPECT_EQ(rig.inLevel.load(), 0.0);
+        EXPECT_EQ(rig.outLevel.load(), 0.0);
+        EXPECT_EQ(outL, zeros);
+        EXPECT_EQ(outR, zeros);
     }
-    EXPECT_EQ(rig.in.Envelope(), 0.0);
-    EXPECT_EQ(rig.out.Envelope(), 0.0);
-    EXPECT_EQ(rig.inLevel.load(), 0.0);
-    EXPECT_EQ(rig.outLevel.load(), 0.0);
-    EXPECT_EQ(outL, zeros);
-    EXPECT_EQ(outR, zeros);
 }
 
-TEST(StereoPath, Sse2FormHandlesSharedBuffers)
+TEST(StereoPath, FastFormsHandleSharedBuffers)
 {
     const Settings& s = kSettings[1];
     std::mt19937_64 rng(7);
     const std::vector<double> l = Make(Block::Specials, 1024, 0, rng);
     const std::vector<double> r = Make(Block::Signal, 1024, 1, rng);
-
-    // In place: each input buffer is also its channel's output buffer.
+    for (const auto& [name, fast] : FastForms())
     {
-        Rig ref(s), dut(s);
-        std::vector<double> refL = l, refR = r, dutL = l, dutR = r;
-        ref.Path(s).RenderScalar(refL.data(), refR.data(), refL.data(), refR.data(), 1024);
-        dut.Path(s).RenderSse2(dutL.data(), dutR.data(), dutL.data(), dutR.data(), 1024);
-        EXPECT_EQ(FirstDifference(refL, dutL), -1);
-        EXPECT_EQ(FirstDifference(refR, dutR), -1);
-        ExpectSameState(ref, dut);
-    }
-    // One buffer for both outputs: the OUT follower reads what channel 1 left there.
-    {
-        Rig ref(s), dut(s);
-        std::vector<double> refOut(1024), dutOut(1024);
-        ref.Path(s).RenderScalar(l.data(), r.data(), refOut.data(), refOut.data(), 1024);
-        dut.Path(s).RenderSse2(l.data(), r.data(), dutOut.data(), dutOut.data(), 1024);
-        EXPECT_EQ(FirstDifference(refOut, dutOut), -1);
-        ExpectSameState(ref, dut);
+        SCOPED_TRACE(name);
+        // In place: each input buffer is also its channel's output buffer.
+        {
+            Rig ref(s), dut(s);
+            std::vector<double> refL = l, refR = r, dutL = l, dutR = r;
+            ref.Path(s).RenderScalar(refL.data(), refR.data(), refL.data(), refR.data(), 1024);
+            (dut.Path(s).*fast)(dutL.data(), dutR.data(), dutL.data(), dutR.data(), 1024);
+            EXPECT_EQ(FirstDifference(refL, dutL), -1);
+            EXPECT_EQ(FirstDifference(refR, dutR), -1);
+            ExpectSameState(ref, dut);
+        }
+        // One buffer for both outputs: the OUT follower reads what channel 1 left there.
+        {
+            Rig ref(s), dut(s);
+            std::vector<double> refOut(1024), dutOut(1024);
+            ref.Path(s).RenderScalar(l.data(), r.data(), refOut.data(), refOut.data(), 1024);
+            (dut.Path(s).*fast)(l.data(), r.data(), dutOut.data(), dutOut.data(), 1024);
+            EXPECT_EQ(FirstDifference(refOut, dutOut), -1);
+            ExpectSameState(ref, dut);
+        }
     }
 }
 
