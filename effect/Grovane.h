@@ -71,8 +71,8 @@ public:
     bool AboutVisible() const { return aboutVisible_; }
 
     // Last readings of the IN and OUT followers, linear amplitude (1.0 = full scale).
-    // [any thread, no lock: written once per sample by the audio thread, a reading one
-    // block old is acceptable]
+    // [any thread, no lock: the audio thread stores them during each block (StereoPath.h),
+    // and a reading one block old is acceptable]
     double InputLevel() const { return inputLevel_.load(std::memory_order_relaxed); }
     double OutputLevel() const { return outputLevel_.load(std::memory_order_relaxed); }
 
