@@ -562,13 +562,24 @@ const VstTimeInfo* HostedPlugin::Transport()
 VstIntPtr VSTCALLBACK HostedPlugin::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                                  VstIntPtr value, void* ptr, float opt)
 {
+    HostedPlugin* instance = FindInstance(effect);
+    const HostCall call{opcode, index, value, ptr, opt};
+    if (instance != nullptr && instance->interceptor_)
+        return instance->interceptor_(*instance, call);
     VstIntPtr answer = 0;
     if (AnswerFixedFact(opcode, ptr, answer))
         return answer;
-    HostedPlugin* instance = FindInstance(effect);
     if (instance == nullptr)
         return 0;
     return instance->Answer(opcode, index, value, ptr, opt);
+}
+
+VstIntPtr HostedPlugin::DefaultAnswer(const HostCall& call)
+{
+    VstIntPtr answer = 0;
+    if (AnswerFixedFact(call.opcode, call.ptr, answer))
+        return answer;
+    return Answer(call.opcode, call.index, call.value, call.ptr, call.opt);
 }
 
 VstIntPtr HostedPlugin::Answer(VstInt32 opcode, VstInt32, VstIntPtr, void*, float)

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,16 @@ enum class ProcessMode
 {
     Realtime, // kVstProcessLevelRealtime while processing
     Offline,  // kVstProcessLevelOffline while processing
+};
+
+// One call of a plug-in to its host callback, as it arrives.
+struct HostCall
+{
+    VstInt32 opcode = 0;
+    VstInt32 index = 0;
+    VstIntPtr value = 0;
+    void* ptr = nullptr;
+    float opt = 0.0f;
 };
 
 class HostedPlugin
@@ -127,6 +138,19 @@ public:
     VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                        float opt = 0.0f);
 
+    // For programs that examine plug-ins (a validator): sees every call the plug-in makes to
+    // this instance's host once Load has answered, on the plug-in's calling thread, and
+    // answers it (usually through DefaultAnswer). Set it while no other thread uses the
+    // instance; it must be safe on any thread and should not allocate, as plug-ins call
+    // from their audio thread.
+    using CallInterceptor = std::function<VstIntPtr(HostedPlugin& host, const HostCall& call)>;
+    void SetCallInterceptor(CallInterceptor interceptor) { interceptor_ = std::move(interceptor); }
+    // The answer this host gives a call when nothing intercepts it. [any thread]
+    VstIntPtr DefaultAnswer(const HostCall& call);
+    // The plug-in's record, for calls the wrappers above refuse on purpose (values outside
+    // 0..1, zero frames, processing while suspended). The record belongs to the plug-in.
+    AEffect* RawEffect() { return effect_; }
+
     // The host callback every hosted plug-in receives. Calls for an effect this host does
     // not know (e.g. during the entry point, before the record is known) are answered
     // with the host's fixed facts.
@@ -160,4 +184,5 @@ private:
     std::atomic<bool> reportedPlaying_{false};
     VstSpeakerArrangement inputArrangement_{};
     VstSpeakerArrangement outputArrangement_{};
+    CallInterceptor interceptor_;
 };
