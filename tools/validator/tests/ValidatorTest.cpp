@@ -1,0 +1,162 @@
+// The validator's checks against the test plug-in: built clean it must pass every check
+// (no check is stricter than a well-behaved plug-in), and each fault must fail the check
+// aimed at it with a figure that names the fault.
+#include "tools/validator/Validator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+std::string Fixture(const std::string& fault)
+{
+    return std::string(FAULTY_DIR) + "/faulty_" + fault + FAULTY_SUFFIX;
+}
+
+ValidatorOptions Quick()
+{
+    ValidatorOptions options = ValidatorOptions::Quick();
+    options.chunkCases = 2000;
+    return options;
+}
+
+TEST(ValidatorTest, CleanPluginPassesEveryCheck)
+{
+    for (const CheckInfo& info : Checks())
+    {
+        const CheckResult result = RunCheck(info.id, Fixture("None"), Quick());
+        EXPECT_TRUE(result.passed) << info.name << ": " << result.figure;
+    }
+}
+
+TEST(ValidatorTest, CleanPluginFigures)
+{
+    // What the battery measured, for a plug-in whose behaviour is known.
+    struct Case
+    {
+        CheckId check;
+        const char* figure;
+    };
+    const Case cases[] = {
+        {CheckId::ParamValues, "16 values on 2 parameters"},
+        {CheckId::TextBounds, "longest 14 bytes (effGetProductString(0))"},
+        {CheckId::Channels, "mono refused"},
+        {CheckId::StateRoundTrip, "via program chunk, bank chunk, parameter values"},
+        {CheckId::RealtimeSafety, "no heap calls in"},
+        {CheckId::Editor, "no editor"},
+    };
+    for (const Case& c : cases)
+    {
+        const CheckResult result = RunCheck(c.check, Fixture("None"), Quick());
+        EXPECT_NE(result.figure.find(c.figure), std::string::npos)
+            << InfoOf(c.check).name << ": " << result.figure;
+    }
+}
+
+struct FaultCase
+{
+    const char* fault;
+    CheckId check;
+    const char* figure; // part of the figure that must name the fault
+};
+
+class FaultTest : public testing::TestWithParam<FaultCase>
+{
+};
+
+TEST_P(FaultTest, FailsItsCheckNamingTheFault)
+{
+    const FaultCase& c = GetParam();
+    const CheckResult result = RunCheck(c.check, Fixture(c.fault), Quick());
+    EXPECT_FALSE(result.passed) << result.figure;
+    EXPECT_NE(result.figure.find(c.figure), std::string::npos) << result.figure;
+}
+
+const FaultCase kFaults[] = {
+    {"Leak", CheckId::LoadUnload, "bytes kept per cycle"},
+    {"BadValueBeforeOpen", CheckId::BeforeSetup, "getParameter(0) = 1.5 before effOpen"},
+    {"LongText", CheckId::TextBounds,
+     "effGetParamName(1): wrote past the 64-byte area (guard byte 0 changed)"},
+    {"Unterminated", CheckId::TextBounds, "effGetEffectName(0): left no terminator within the 64-byte area"},
+    {"Unclamped", CheckId::ParamValues, "getParameter(0) = -1 after setParameter(0, -1)"},
+    {"NaNAtHighRates", CheckId::RatesAndBlocks,
+     "352800 Hz, block 1, 32-bit: non-finite output NaN at frame 0"},
+    {"BlockDependent", CheckId::VariableBlocks,
+     "1-frame blocks, 32-bit: output differs from one block of 4096"},
+    {"WritesPastEnd", CheckId::BufferBounds,
+     "output buffer guard damaged in block 0: channel 0, 1 samples past the end"},
+    {"WritesInput", CheckId::BufferBounds, "input channel 0 changed by the plug-in at sample 0 of block 0"},
+    {"Asymmetric", CheckId::Channels, "identical left and right inputs give outputs differing beyond 1e-6"},
+    {"FlushToZero", CheckId::Denormals,
+     "MXCSR 0x1F80 -> 0x9F80 (flush-to-zero switched on) in processReplacing (block 0, noise)"},
+    {"Subnormal", CheckId::Denormals, "subnormal output"},
+    {"StickyNaN", CheckId::GarbageInput, "after one block of NaN the output is not finite again within 2 s"},
+    {"DcOffset", CheckId::Silence, "output still at -60.0 dBFS"},
+    {"ChunkIgnored", CheckId::StateRoundTrip, "via the program chunk, parameter 0 reads"},
+    {"ChunkUnchecked", CheckId::ChunkFuzz, "program chunk of 12 bytes, some accepted): getParameter(0) = "},
+    {"ProgramIndex", CheckId::Programs, "effGetProgram answers -1 after effSetProgram(-1)"},
+    {"AutomatesFromAudio", CheckId::HostReentry,
+     "automation or edit calls from the audio thread (first for parameter 0)"},
+    {"Allocates", CheckId::RealtimeSafety, "heap allocations and"},
+    {"SharedState", CheckId::ManyInstances, "differs from a lone instance"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, testing::ValuesIn(kFaults),
+                         [](const testing::TestParamInfo<FaultCase>& info)
+                         { return std::string(info.param.fault); });
+
+TEST(ValidatorTest, AllocationFigureCountsEveryProcessCall)
+{
+    // The faulty plug-in allocates and frees one vector per process call: the counts agree
+    // with the calls and the first size is the vector's.
+    const CheckResult result = RunCheck(CheckId::RealtimeSafety, Fixture("Allocates"), Quick());
+    long long allocations = -1, frees = -1, calls = -1, size = -1;
+    ASSERT_EQ(std::sscanf(result.figure.c_str(),
+                          "%lld heap allocations and %lld frees in %lld process calls after the first (first "
+                          "allocation %lld bytes",
+                          &allocations, &frees, &calls, &size),
+              4)
+        << result.figure;
+    EXPECT_EQ(allocations, calls);
+    EXPECT_EQ(frees, calls);
+    EXPECT_GT(size, 8);
+}
+
+TEST(ValidatorTest, LeakFigureIsThePluginsLeak)
+{
+    const CheckResult result = RunCheck(CheckId::LoadUnload, Fixture("Leak"), Quick());
+    const auto at = result.figure.find("about ");
+    ASSERT_NE(at, std::string::npos) << result.figure;
+    const long long perCycle = std::stoll(result.figure.substr(at + 6));
+    // 64 KiB a cycle, measured as resident (or committed) memory, which the heap's own
+    // reuse and page rounding blur.
+    EXPECT_GT(perCycle, 40 * 1024) << result.figure;
+    EXPECT_LT(perCycle, 80 * 1024) << result.figure;
+}
+
+TEST(ValidatorTest, MissingLibraryFailsEveryCheckWithTheReason)
+{
+    for (CheckId id : {CheckId::LoadUnload, CheckId::Denormals, CheckId::Editor})
+    {
+        const CheckResult result = RunCheck(id, Fixture("DoesNotExist"), Quick());
+        EXPECT_FALSE(result.passed);
+        EXPECT_NE(result.figure.find("no such file"), std::string::npos) << result.figure;
+    }
+}
+
+TEST(ValidatorTest, ReportLines)
+{
+    EXPECT_EQ(FormatResultLine(CheckId::Editor, {true, "no editor"}), "21 editor            PASS  no editor");
+    EXPECT_EQ(FormatResultLine(CheckId::LoadUnload, {false, "two\nlines"}),
+              " 1 load-unload       FAIL  two lines");
+    EXPECT_EQ(FormatSummaryLine(20, 1), "validate: 20 passed, 1 failed");
+    CheckId id;
+    ASSERT_TRUE(FindCheck("7", id));
+    EXPECT_EQ(id, CheckId::VariableBlocks);
+    ASSERT_TRUE(FindCheck("host-reentry", id));
+    EXPECT_EQ(id, CheckId::HostReentry);
+    EXPECT_FALSE(FindCheck("22", id));
+    EXPECT_FALSE(FindCheck("nonsense", id));
+}
+} // namespace
