@@ -717,66 +717,58 @@ int PluginVST::ConnectedOutputs() const
     return n;
 }
 
-void PluginVST::ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate)
+template <class Sample, class RunSlice>
+void PluginVST::ProcessInSlices(Sample** inputs, Sample** outputs, int frames, GrowBuffer<Sample*>& sliceIn,
+                                GrowBuffer<Sample*>& sliceOut, RunSlice runSlice)
 {
     if (DoesMidi())
         CallHost(audioMasterWantMidi);
     const int block = BlockSize();
     if (frames <= 0 || block <= 0)
         return;
+    if (frames <= block)
+    {
+        runSlice(inputs, outputs, frames);
+        return;
+    }
+    // A host block longer than the announced size runs in slices of that size, through
+    // buffer lists offset into the host's buffers.
     const int nIn = ConnectedInputs();
     const int nOut = ConnectedOutputs();
     for (int done = 0; done < frames; done += block)
     {
-        const int n = std::min(block, frames - done);
-        float** in = inputs;
-        float** out = outputs;
-        if (done > 0 || n < frames)
-        {
-            // A host block longer than the announced size runs in slices of that size.
-            for (int k = 0; k < nIn; ++k)
-                sliceFloatIn.Get()[k] = inputs && inputs[k] ? inputs[k] + done : nullptr;
-            for (int k = 0; k < nOut; ++k)
-                sliceFloatOut.Get()[k] = outputs && outputs[k] ? outputs[k] + done : nullptr;
-            in = inputs ? sliceFloatIn.Get() : nullptr;
-            out = outputs ? sliceFloatOut.Get() : nullptr;
-        }
-        BindInputsFloat(0, InputCount(), in, n);
-        BindOutputsFloat(0, OutputCount(), out);
-        if (accumulate)
-            RunFloatAccumulate(n);
-        else
-            RunFloat(n);
+        for (int k = 0; k < nIn; ++k)
+            sliceIn.Get()[k] = inputs && inputs[k] ? inputs[k] + done : nullptr;
+        for (int k = 0; k < nOut; ++k)
+            sliceOut.Get()[k] = outputs && outputs[k] ? outputs[k] + done : nullptr;
+        runSlice(inputs ? sliceIn.Get() : nullptr, outputs ? sliceOut.Get() : nullptr,
+                 std::min(block, frames - done));
     }
+}
+
+void PluginVST::ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate)
+{
+    ProcessInSlices(inputs, outputs, frames, sliceFloatIn, sliceFloatOut,
+                    [this, accumulate](float** in, float** out, int n)
+                    {
+                        BindInputsFloat(0, InputCount(), in, n);
+                        BindOutputsFloat(0, OutputCount(), out);
+                        if (accumulate)
+                            RunFloatAccumulate(n);
+                        else
+                            RunFloat(n);
+                    });
 }
 
 void PluginVST::ProcessDouble(double** inputs, double** outputs, int frames)
 {
-    if (DoesMidi())
-        CallHost(audioMasterWantMidi);
-    const int block = BlockSize();
-    if (frames <= 0 || block <= 0)
-        return;
-    const int nIn = ConnectedInputs();
-    const int nOut = ConnectedOutputs();
-    for (int done = 0; done < frames; done += block)
-    {
-        const int n = std::min(block, frames - done);
-        double** in = inputs;
-        double** out = outputs;
-        if (done > 0 || n < frames)
-        {
-            for (int k = 0; k < nIn; ++k)
-                sliceDoubleIn.Get()[k] = inputs && inputs[k] ? inputs[k] + done : nullptr;
-            for (int k = 0; k < nOut; ++k)
-                sliceDoubleOut.Get()[k] = outputs && outputs[k] ? outputs[k] + done : nullptr;
-            in = inputs ? sliceDoubleIn.Get() : nullptr;
-            out = outputs ? sliceDoubleOut.Get() : nullptr;
-        }
-        BindInputs(0, InputCount(), in);
-        BindOutputs(0, OutputCount(), out);
-        RunDouble(n);
-    }
+    ProcessInSlices(inputs, outputs, frames, sliceDoubleIn, sliceDoubleOut,
+                    [this](double** in, double** out, int n)
+                    {
+                        BindInputs(0, InputCount(), in);
+                        BindOutputs(0, OutputCount(), out);
+                        RunDouble(n);
+                    });
 }
 
 // ---- Static callbacks ----

@@ -86,6 +86,11 @@ private:
     // sends more frames than it announced. [audio thread, instance lock held]
     void ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate);
     void ProcessDouble(double** inputs, double** outputs, int frames);
+    // The slicing shared by both: runSlice(inputs, outputs, frames) binds and runs one
+    // slice of at most the block size.
+    template <class Sample, class RunSlice>
+    void ProcessInSlices(Sample** inputs, Sample** outputs, int frames, GrowBuffer<Sample*>& sliceIn,
+                         GrowBuffer<Sample*>& sliceOut, RunSlice runSlice);
     int ConnectedInputs() const;
     int ConnectedOutputs() const;
     VstIntPtr CallHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* data = nullptr,
