@@ -53,11 +53,11 @@ private:
 // The step a check is at, kept in a fixed area so that a crash handler can print it.
 // Steps named on other threads than the one that last called ClaimSteps are ignored.
 void ClaimSteps();
-void SetStep(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void SetStep(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 const char* CurrentStep();
 
 // printf into a std::string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 // A sample value for a report: "nan", "inf", "1.5e+30", "0.25".
 std::string SampleText(double value);
 // Level in dBFS of a peak ("-inf" for 0).

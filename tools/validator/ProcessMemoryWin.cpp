@@ -6,12 +6,13 @@
 
 std::int64_t ProcessMemoryBytes()
 {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
+    // PagefileUsage is the process's private commit charge (the same figure as
+    // PrivateUsage, which Wine leaves at 0).
+    PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters))
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
         return -1;
-    return static_cast<std::int64_t>(counters.PrivateUsage);
+    return static_cast<std::int64_t>(counters.PagefileUsage);
 }
 
 const char* ProcessMemoryKind()
