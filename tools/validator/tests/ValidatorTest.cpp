@@ -23,11 +23,12 @@ ValidatorOptions Quick()
 
 TEST(ValidatorTest, CleanPluginPassesEveryCheck)
 {
-    for (const CheckInfo& info : Checks())
-    {
-        const CheckResult result = RunCheck(info.id, Fixture("None"), Quick());
-        EXPECT_TRUE(result.passed) << info.name << ": " << result.figure;
-    }
+    for (const char* fixture : {"None", "WithEditor"})
+        for (const CheckInfo& info : Checks())
+        {
+            const CheckResult result = RunCheck(info.id, Fixture(fixture), Quick());
+            EXPECT_TRUE(result.passed) << fixture << ", " << info.name << ": " << result.figure;
+        }
 }
 
 TEST(ValidatorTest, CleanPluginFigures)
@@ -105,6 +106,21 @@ const FaultCase kFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<FaultCase>& info)
                          { return std::string(info.param.fault); });
+
+TEST(ValidatorTest, EditorInARealWindow)
+{
+    // Where this program can show windows (Windows; Linux with an X display), the editor is
+    // opened and closed for real: a sound one leaves nothing behind, a leaking one is named.
+    const CheckResult sound = RunCheck(CheckId::Editor, Fixture("WithEditor"), Quick());
+    const CheckResult leaking = RunCheck(CheckId::Editor, Fixture("EditorLeak"), Quick());
+    if (sound.figure.find("not exercised") != std::string::npos)
+        GTEST_SKIP() << sound.figure;
+    EXPECT_TRUE(sound.passed) << sound.figure;
+    EXPECT_NE(sound.figure.find("200 x 120 editor: 50 open/close cycles"), std::string::npos) << sound.figure;
+    EXPECT_FALSE(leaking.passed);
+    EXPECT_NE(leaking.figure.find("1 window left inside the parent after effEditClose"), std::string::npos)
+        << leaking.figure;
+}
 
 TEST(ValidatorTest, RandomOutputIsNotTakenForLostState)
 {
