@@ -126,6 +126,8 @@ CheckResult CheckEditor(const std::string& path, const ValidatorOptions&)
                                     Growth("USER objects", before.userObjects, end.userObjects)})
         if (!part.empty())
             counts += ", " + part;
+    if (before.gdiObjects < 0)
+        counts += ", GDI and USER object counts not available here";
     return {true,
             Format("%d x %d editor: %d open/close cycles, open twice/close twice, 5 while processing; %s",
                    width, height, kCycles, counts.c_str())};

@@ -68,8 +68,11 @@ public:
         OwnWindows own{GetCurrentProcessId(), window_, 0};
         EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&own));
         resources.ownWindows = own.count;
-        resources.gdiObjects = static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-        resources.userObjects = static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+        // This window alone is a USER object: a count of 0 means the system keeps none (Wine).
+        const int gdi = static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+        const int user = static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+        resources.gdiObjects = user > 0 ? gdi : -1;
+        resources.userObjects = user > 0 ? user : -1;
         return resources;
     }
 
