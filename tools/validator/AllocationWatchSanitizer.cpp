@@ -5,7 +5,15 @@
 #include "tools/validator/AllocationWatch.h"
 #include "tools/validator/ProcessMemory.h"
 
-#include <sanitizer/allocator_interface.h>
+#include <cstddef>
+
+// The sanitizer runtime's allocator interface (GCC installs no header for it).
+extern "C"
+{
+    int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
+                                                  void (*onFree)(const volatile void*));
+    std::size_t __sanitizer_get_current_allocated_bytes();
+}
 
 namespace
 {

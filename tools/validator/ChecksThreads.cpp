@@ -1,5 +1,6 @@
 #include "tools/validator/CheckSupport.h"
 #include "tools/validator/Checks.h"
+#include "tools/validator/EditorHost.h"
 
 #include <atomic>
 #include <chrono>
@@ -89,6 +90,45 @@ int Finish(std::vector<std::unique_ptr<Worker>>& workers)
     for (auto& worker : workers)
         abandoned += worker->JoinOrAbandon() ? 0 : 1;
     return abandoned;
+}
+// Opens the plug-in's editor in a window of this thread and drags over a grid of points,
+// as a user moving its controls would; answers how many drags reached a window of the
+// editor (0 without an editor or where this host cannot send input).
+int DragOverEditor(HostedPlugin& plugin)
+{
+    if ((plugin.Effect().flags & effFlagsHasEditor) == 0)
+        return 0;
+    std::string whyNot;
+    std::unique_ptr<EditorHost> host = EditorHost::Create(400, 300, whyNot);
+    if (!host)
+        return 0;
+    ERect* rect = nullptr;
+    int width = 400;
+    int height = 300;
+    if (plugin.Dispatch(effEditGetRect, 0, 0, &rect) != 0 && rect != nullptr && rect->right > rect->left &&
+        rect->bottom > rect->top && rect->right - rect->left <= 8192 && rect->bottom - rect->top <= 8192)
+    {
+        width = rect->right - rect->left;
+        height = rect->bottom - rect->top;
+        host->Resize(width, height);
+    }
+    if (plugin.Dispatch(effEditOpen, 0, 0, host->ParentHandle()) == 0)
+        return 0;
+    host->Pump(50);
+    int drags = 0;
+    constexpr int kGrid = 6;
+    for (int gx = 0; gx < kGrid; ++gx)
+        for (int gy = 0; gy < kGrid; ++gy)
+        {
+            const int x = (2 * gx + 1) * width / (2 * kGrid);
+            const int y = (2 * gy + 1) * height / (2 * kGrid);
+            drags += host->Drag(x, y, x + 5, y - 40) ? 1 : 0;
+            plugin.Dispatch(effEditIdle);
+            host->Pump(5);
+        }
+    plugin.Dispatch(effEditClose);
+    host->Pump(10);
+    return drags;
 }
 } // namespace
 
@@ -226,6 +266,7 @@ CheckResult CheckHostReentry(const std::string& path, const ValidatorOptions&)
         std::atomic<std::thread::id> audio{};
         std::atomic<long long> automations{0}, fromAudio{0}, reentries{0}, edits{0}, hostCalls{0}, blocks{0};
         std::atomic<int> firstAudioIndex{-1};
+        std::atomic<int> drags{0};
     };
     auto state = std::make_shared<State>();
     // A host whose answer to audioMasterAutomate is to set the parameter right away, as
@@ -309,6 +350,7 @@ CheckResult CheckHostReentry(const std::string& path, const ValidatorOptions&)
                     plugin->SetChunk(false, chunk, accepted, error);
                 state->hostCalls += 2;
             }
+            state->drags = DragOverEditor(*plugin);
         }));
     SetStep("host calls with re-entrant automation");
     constexpr auto kLimit = 30s;
@@ -333,15 +375,19 @@ CheckResult CheckHostReentry(const std::string& path, const ValidatorOptions&)
     if (state->fromAudio > 0)
         return {false, Format("%lld automation or edit calls from the audio thread (first for parameter %d)",
                               state->fromAudio.load(), state->firstAudioIndex.load())};
+    const std::string drags =
+        state->drags > 0 ? Format(" and %d drags over the editor", state->drags.load()) : std::string();
     if (state->automations == 0)
         return {true,
-                Format("no automation sent in answer to %lld host calls while processing (%lld blocks); "
+                Format("no automation sent in answer to %lld host calls%s while processing (%lld blocks); "
                        "re-entry not exercised, no deadlock",
-                       state->hostCalls.load(), state->blocks.load())};
-    return {true,
-            Format("%lld automation calls, %lld answered at once with setParameter, %lld edit brackets; none "
-                   "from the audio thread; no deadlock",
-                   state->automations.load(), state->reentries.load(), state->edits.load())};
+                       state->hostCalls.load(), drags.c_str(), state->blocks.load())};
+    return {
+        true,
+        Format("%lld automation calls (after %lld host calls%s), %lld answered at once with setParameter, "
+               "%lld edit brackets; none from the audio thread; no deadlock",
+               state->automations.load(), state->hostCalls.load(), drags.c_str(), state->reentries.load(),
+               state->edits.load())};
 }
 
 CheckResult CheckManyInstances(const std::string& path, const ValidatorOptions&)

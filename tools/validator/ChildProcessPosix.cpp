@@ -87,16 +87,25 @@ ChildOutcome RunSelf(const std::vector<std::string>& args, double timeoutSeconds
     return outcome;
 }
 
+// In sanitizer builds the sanitizer keeps the fatal signals for its own report and calls
+// this on its way out; elsewhere the symbol is absent.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace
 {
-void ReportCrash(int signal)
+void WriteStep()
 {
-    // Only async-signal-safe calls: write the step, then die of the same signal.
     static const char prefix[] = "\n@@crash ";
     const char* step = CurrentStep();
     [[maybe_unused]] ssize_t ignored = write(STDOUT_FILENO, prefix, sizeof prefix - 1);
     ignored = write(STDOUT_FILENO, step, strnlen(step, 255));
     ignored = write(STDOUT_FILENO, "\n", 1);
+}
+
+void ReportCrash(int signal)
+{
+    // Only async-signal-safe calls: write the step, then die of the same signal.
+    WriteStep();
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
@@ -104,6 +113,8 @@ void ReportCrash(int signal)
 
 void InstallCrashReporter()
 {
+    if (__sanitizer_set_death_callback != nullptr)
+        __sanitizer_set_death_callback(WriteStep);
     // On an alternate stack, so that a stack overflow in the plug-in is reported too.
     static char alternate[64 * 1024];
     stack_t stack{};

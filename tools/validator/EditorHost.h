@@ -32,4 +32,12 @@ public:
     // Dispatches window messages or events for about milliseconds.
     virtual void Pump(int milliseconds) = 0;
     virtual UiResources Resources() = 0;
+    // A left-button drag from (x0, y0) to (x1, y1), in pixels of the parent, sent to the
+    // window under the start point as a user's would arrive. False where this host cannot
+    // send input (X11) or no window of the editor lies there.
+    virtual bool Drag(int x0, int y0, int x1, int y1)
+    {
+        static_cast<void>(x0 + y0 + x1 + y1);
+        return false;
+    }
 };

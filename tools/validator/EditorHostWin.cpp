@@ -76,6 +76,38 @@ public:
         return resources;
     }
 
+    bool Drag(int x0, int y0, int x1, int y1) override
+    {
+        // The deepest visible window under the start point.
+        HWND target = window_;
+        POINT at{x0, y0};
+        for (;;)
+        {
+            HWND child = ChildWindowFromPointEx(target, at, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
+            if (child == nullptr || child == target)
+                break;
+            MapWindowPoints(target, child, &at, 1);
+            target = child;
+        }
+        if (target == window_)
+            return false;
+        POINT start{x0, y0};
+        POINT end{x1, y1};
+        MapWindowPoints(window_, target, &start, 1);
+        MapWindowPoints(window_, target, &end, 1);
+        SendMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(start.x, start.y));
+        SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(start.x, start.y));
+        constexpr int kSteps = 8;
+        for (int i = 1; i <= kSteps; ++i)
+        {
+            const int x = start.x + (end.x - start.x) * i / kSteps;
+            const int y = start.y + (end.y - start.y) * i / kSteps;
+            SendMessageW(target, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+        }
+        SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(end.x, end.y));
+        return true;
+    }
+
 private:
     HWND window_;
 };

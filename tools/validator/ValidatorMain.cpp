@@ -175,7 +175,9 @@ CheckResult RunIsolated(CheckId id, const Arguments& args)
     if (outcome.crashed)
         return {false, "the plug-in crashed (" + outcome.crash + ")" +
                            (hasStep ? " during " + step : std::string())};
-    return {false, Format("the check's process ended with code %d and no verdict%s", outcome.exitCode,
+    // A sanitizer's report ends the process with a code of its own; the report is on
+    // standard error.
+    return {false, Format("the check's process died (exit code %d, no verdict)%s", outcome.exitCode,
                           hasStep ? (" during " + step).c_str() : "")};
 }
 } // namespace

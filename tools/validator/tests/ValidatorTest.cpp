@@ -7,6 +7,13 @@
 
 #include <string>
 
+// Leak checking at exit (sanitizer builds): the leaking test plug-in's blocks are left
+// behind on purpose when the load/unload check closes it.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:CheckLoadUnload\n";
+}
+
 namespace
 {
 std::string Fixture(const std::string& fault)
@@ -122,6 +129,28 @@ TEST(ValidatorTest, EditorInARealWindow)
         << leaking.figure;
 }
 
+TEST(ValidatorTest, DragsOverTheEditorReachTheHost)
+{
+    // Where the host can send input (Windows), the re-entry check drags over the editor;
+    // the test plug-in's editor automates on a click, and every automation is answered
+    // with setParameter on the same thread.
+    const CheckResult result = RunCheck(CheckId::HostReentry, Fixture("WithEditor"), Quick());
+    EXPECT_TRUE(result.passed) << result.figure;
+    if (result.figure.find("drags over the editor") == std::string::npos)
+        GTEST_SKIP() << result.figure;
+    long long automations = -1, reentries = -1, hostCalls = -1;
+    int drags = -1;
+    ASSERT_EQ(std::sscanf(
+                  result.figure.c_str(),
+                  "%lld automation calls (after %lld host calls and %d drags over the editor), %lld answered",
+                  &automations, &hostCalls, &drags, &reentries),
+              4)
+        << result.figure;
+    EXPECT_EQ(drags, 36);
+    EXPECT_EQ(automations, drags);
+    EXPECT_EQ(reentries, automations);
+}
+
 TEST(ValidatorTest, RandomOutputIsNotTakenForLostState)
 {
     // Two instances set alike differ: the state round trip compares values and chunks and
@@ -158,9 +187,9 @@ TEST(ValidatorTest, LeakFigureIsThePluginsLeak)
     const auto at = result.figure.find("about ");
     ASSERT_NE(at, std::string::npos) << result.figure;
     const long long perCycle = std::stoll(result.figure.substr(at + 6));
-    // 64 KiB a cycle, measured as resident (or committed) memory, which the heap's own
-    // reuse and page rounding blur.
-    EXPECT_GT(perCycle, 40 * 1024) << result.figure;
+    // 64 KiB a cycle, measured as resident (or committed) memory: heap pages freed by the
+    // instance, already resident, take part of each new block, so less may show.
+    EXPECT_GT(perCycle, 24 * 1024) << result.figure;
     EXPECT_LT(perCycle, 80 * 1024) << result.figure;
 }
 
