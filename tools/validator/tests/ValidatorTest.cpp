@@ -99,6 +99,7 @@ const FaultCase kFaults[] = {
     {"FlushToZero", CheckId::Denormals,
      "MXCSR 0x1F80 -> 0x9F80 (flush-to-zero switched on) in processReplacing (block 0, noise)"},
     {"Subnormal", CheckId::Denormals, "subnormal output"},
+    {"SlowSilence", CheckId::Denormals, "silent blocks cost "},
     {"StickyNaN", CheckId::GarbageInput, "after one block of NaN the output is not finite again within 2 s"},
     {"DcOffset", CheckId::Silence, "output still at -60.0 dBFS"},
     {"ChunkIgnored", CheckId::StateRoundTrip, "via the program chunk, parameter 0 reads"},
