@@ -1,5 +1,6 @@
 #include "core/PluginBase.h"
 
+#include <bit>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -539,6 +540,19 @@ void PluginBase::RunDouble(int frames)
     RenderDouble(inputBuffers_.Get(), outputBuffers_.Get(), ScratchFrames(frames));
 }
 
+namespace
+{
+
+// Narrowing keeps the 64-bit value to the nearest 32-bit one, except that results in the
+// 32-bit subnormal range (a tail decaying below 1.2e-38, which is still a normal double)
+// become +0.0: hosts and the plug-ins after us must not be handed subnormal samples.
+inline float FlushSubnormal(float f)
+{
+    return (std::bit_cast<uint32_t>(f) & 0x7F800000u) == 0 ? 0.0f : f;
+}
+
+} // namespace
+
 void PluginBase::ConvertOutputs(int frames, bool accumulate)
 {
     for (int i = 0; i < OutputCount(); ++i)
@@ -550,10 +564,10 @@ void PluginBase::ConvertOutputs(int frames, bool accumulate)
             continue;
         if (accumulate)
             for (int s = 0; s < frames; ++s)
-                to[s] += static_cast<float>(from[s]);
+                to[s] = FlushSubnormal(to[s] + static_cast<float>(from[s]));
         else
             for (int s = 0; s < frames; ++s)
-                to[s] = static_cast<float>(from[s]);
+                to[s] = FlushSubnormal(static_cast<float>(from[s]));
     }
 }
 

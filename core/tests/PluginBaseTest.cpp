@@ -260,6 +260,37 @@ TEST(PluginBase, OutputNarrowingRoundsToNearest)
     EXPECT_EQ(result, 1.0f + 0x1p-23f);
 }
 
+TEST(PluginBase, OutputNarrowingNeverHandsOutSubnormals)
+{
+    TestPlugin plug(4, "1-1");
+    plug.SetMaxBlockSize(6);
+    plug.ConnectInputs(0, 1, true);
+    plug.ConnectOutputs(0, 1, true);
+    // Normal doubles that are subnormal as floats become +0.0; the smallest normal float
+    // and everything above it pass unchanged.
+    double values[6] = {-4.86023e-39, 1e-40, 0x1p-126, -1e-30, 0.25, -0.0};
+    const float expected[6] = {0.0f, 0.0f, 0x1p-126f, -1e-30f, 0.25f, 0.0f};
+    double* inPtr = values;
+    float result[6];
+    float* outPtr = result;
+    plug.BindInputs(0, 1, &inPtr);
+    plug.BindOutputsFloat(0, 1, &outPtr);
+    plug.RunFloat(6);
+    for (int i = 0; i < 6; ++i)
+    {
+        EXPECT_EQ(result[i], expected[i]) << i;
+        EXPECT_FALSE(std::signbit(result[i]) && result[i] == 0.0f) << i;
+    }
+    // Accumulating: a sum that lands in the subnormal range is flushed too.
+    float sums[6] = {5e-39f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    values[0] = -1e-39;
+    outPtr = sums;
+    plug.BindInputs(0, 1, &inPtr);
+    plug.BindOutputsFloat(0, 1, &outPtr);
+    plug.RunFloatAccumulate(6);
+    EXPECT_EQ(sums[0], 0.0f);
+}
+
 TEST(PluginBase, DoubleBlockBindsHostBuffersDirectly)
 {
     PointerProbe plug;
