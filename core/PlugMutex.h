@@ -1,8 +1,8 @@
 #pragma once
 // PlugMutex: the recursive per-instance lock (a critical section on Windows, a recursive
 // pthread mutex elsewhere). ProcessLock: the one process-wide lock taken around the
-// creation of plug-in instances; it is created on first use and lives until the library
-// unloads.
+// creation of plug-in instances; it is created when the library loads and lives until the
+// library unloads.
 
 class PlugMutex
 {
@@ -36,6 +36,6 @@ private:
 class ProcessLock
 {
 public:
-    // The process-wide lock, created on the first call (thread-safe).
+    // The process-wide lock. Not for use by other static initialisers.
     static PlugMutex& Get();
 };

@@ -35,8 +35,13 @@ void PlugMutex::Unlock()
     pthread_mutex_unlock(Native(storage_));
 }
 
+namespace
+{
+// Created when the library loads, as on Windows: nothing takes it before then.
+PlugMutex gProcessLock;
+} // namespace
+
 PlugMutex& ProcessLock::Get()
 {
-    static PlugMutex lock;
-    return lock;
+    return gProcessLock;
 }

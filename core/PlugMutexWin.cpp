@@ -31,8 +31,16 @@ void PlugMutex::Unlock()
     LeaveCriticalSection(Native(storage_));
 }
 
+namespace
+{
+// Created when the library loads rather than on first use: a function-local static would
+// take the C++ runtime's thread-safe-initialisation guard, which with the static
+// winpthreads runtime allocates per-thread data that survives FreeLibrary (about 50 KB
+// lost on every load and unload of the plug-in).
+PlugMutex gProcessLock;
+} // namespace
+
 PlugMutex& ProcessLock::Get()
 {
-    static PlugMutex lock;
-    return lock;
+    return gProcessLock;
 }
