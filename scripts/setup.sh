@@ -10,7 +10,7 @@ packages=(
   wine wine64 wine32:i386 xvfb xauth fonts-liberation
   libpng-dev zlib1g-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  dpf-plugins-vst
+  dpf-plugins-vst libx11-dev x11-utils
 )
 
 missing=()
