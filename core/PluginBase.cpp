@@ -228,13 +228,17 @@ void PluginBase::ParamChanged(int)
     PlugLockGuard lock(mutex_);
 }
 
-void PluginBase::RenderDouble(double** inputs, double** outputs, int frames)
+namespace
+{
+
+// The base copy-through: output o takes input o where both exist, the remaining outputs
+// are zeroed. Buffers may be the same (in place) and may be absent.
+template <class Sample> void CopyThrough(Sample** inputs, Sample** outputs, int frames, int nIn, int nOut)
 {
     if (!outputs || frames <= 0)
         return;
-    const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(double);
-    const int nOut = OutputCount();
-    const int copied = inputs ? (InputCount() < nOut ? InputCount() : nOut) : 0;
+    const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(Sample);
+    const int copied = inputs ? (nIn < nOut ? nIn : nOut) : 0;
     for (int o = 0; o < copied; ++o)
         if (inputs[o] && outputs[o] && inputs[o] != outputs[o])
             std::memmove(outputs[o], inputs[o], bytes);
@@ -243,19 +247,16 @@ void PluginBase::RenderDouble(double** inputs, double** outputs, int frames)
             std::memset(outputs[o], 0, bytes);
 }
 
+} // namespace
+
+void PluginBase::RenderDouble(double** inputs, double** outputs, int frames)
+{
+    CopyThrough(inputs, outputs, frames, InputCount(), OutputCount());
+}
+
 void PluginBase::RenderFloat(float** inputs, float** outputs, int frames)
 {
-    if (!outputs || frames <= 0)
-        return;
-    const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(float);
-    const int nOut = OutputCount();
-    const int copied = inputs ? (InputCount() < nOut ? InputCount() : nOut) : 0;
-    for (int o = 0; o < copied; ++o)
-        if (inputs[o] && outputs[o] && inputs[o] != outputs[o])
-            std::memmove(outputs[o], inputs[o], bytes);
-    for (int o = copied; o < nOut; ++o)
-        if (outputs[o])
-            std::memset(outputs[o], 0, bytes);
+    CopyThrough(inputs, outputs, frames, InputCount(), OutputCount());
 }
 
 void PluginBase::EditorOpened()
