@@ -10,10 +10,11 @@ struct ChildOutcome
 {
     bool started = false;
     bool timedOut = false;
-    bool crashed = false; // ended by a signal (POSIX) or an unhandled exception (Windows)
-    int exitCode = 0;     // when neither timed out nor crashed
-    std::string crash;    // "SIGSEGV", "exception 0xC0000005 (access violation)"
-    std::string output;   // everything the child wrote to its standard output
+    bool crashed = false;   // ended by a signal (POSIX) or an unhandled exception (Windows)
+    int exitCode = 0;       // when neither timed out nor crashed
+    std::string crash;      // "SIGSEGV", "exception 0xC0000005 (access violation)"
+    std::string output;     // everything the child wrote to its standard output
+    std::string startError; // why it did not start, when !started
 };
 
 // Runs this executable with args; kills it after timeoutSeconds. [main thread]

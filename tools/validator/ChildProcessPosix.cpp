@@ -15,7 +15,10 @@ ChildOutcome RunSelf(const std::vector<std::string>& args, double timeoutSeconds
     ChildOutcome outcome;
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
+    {
+        outcome.startError = std::string("pipe: ") + std::strerror(errno);
         return outcome;
+    }
     std::vector<std::string> argv{"/proc/self/exe"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
@@ -26,6 +29,7 @@ ChildOutcome RunSelf(const std::vector<std::string>& args, double timeoutSeconds
     const pid_t pid = fork();
     if (pid < 0)
     {
+        outcome.startError = std::string("fork: ") + std::strerror(errno);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
         return outcome;

@@ -68,6 +68,37 @@ const char* ExceptionName(DWORD code)
         return nullptr;
     }
 }
+
+constexpr int kStartAttempts = 5;
+
+// Creates the pipe for the child's standard output and the child itself. On success
+// readEnd is our end of the pipe; on failure error is GetLastError() and readEnd is
+// null when the pipe could not be made, otherwise still open for the caller to close.
+bool StartChild(std::wstring& commandLine, HANDLE& readEnd, PROCESS_INFORMATION& process, DWORD& error)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE writeEnd = nullptr;
+    readEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    {
+        error = GetLastError();
+        readEnd = nullptr;
+        return false;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    if (!created)
+        error = GetLastError();
+    CloseHandle(writeEnd);
+    return created != FALSE;
+}
 } // namespace
 
 ChildOutcome RunSelf(const std::vector<std::string>& args, double timeoutSeconds)
@@ -81,26 +112,30 @@ ChildOutcome RunSelf(const std::vector<std::string>& args, double timeoutSeconds
     for (const std::string& arg : args)
         commandLine += L" " + Quote(Widen(arg));
 
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    // Process creation under a busy Wine server occasionally fails for a moment (seen on
+    // a freshly started prefix); a few spaced attempts tell that apart from a real fault.
     HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return outcome;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (!created)
+    for (int attempt = 1;; ++attempt)
     {
-        CloseHandle(readEnd);
-        return outcome;
+        DWORD error = 0;
+        if (StartChild(commandLine, readEnd, process, error))
+            break;
+        if (attempt == kStartAttempts)
+        {
+            char text[96];
+            std::snprintf(text, sizeof text, "%s failed %d times, last error %lu",
+                          readEnd == nullptr ? "CreatePipe" : "CreateProcess", attempt,
+                          static_cast<unsigned long>(error));
+            outcome.startError = text;
+            if (readEnd != nullptr)
+                CloseHandle(readEnd);
+            return outcome;
+        }
+        if (readEnd != nullptr)
+            CloseHandle(readEnd);
+        readEnd = nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250 * attempt));
     }
     outcome.started = true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);

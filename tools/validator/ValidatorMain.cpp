@@ -163,7 +163,7 @@ CheckResult RunIsolated(CheckId id, const Arguments& args)
     childArgs.push_back(args.plugin);
     const ChildOutcome outcome = RunSelf(childArgs, args.timeout);
     if (!outcome.started)
-        return {false, "could not start a child process of the validator"};
+        return {false, "could not start a child process of the validator (" + outcome.startError + ")"};
     std::string line;
     if (TaggedLine(outcome.output, kResultTag, line) && line.size() >= 4)
         return {line.rfind("PASS", 0) == 0, line.size() > 5 ? line.substr(5) : std::string()};
