@@ -26,7 +26,7 @@ public:
     // Feeds one sample and returns the new level. [audio thread]
     double Track(double x)
     {
-        const double r = std::fabs(sample_flush::FlushInput(x));
+        const double r = std::fabs(sample_flush::FlushNonNormal(x));
         // Equal values use the release factor; the envelope before its flush decides.
         const bool rising = envelope_ < r;
         const double k = rising ? attackCoef_ : releaseCoef_;

@@ -9,11 +9,18 @@
 // field leave it as +0.0 (SampleFlush.h), so silence drives the memory to exact zeros and
 // one bad host sample cannot poison it.
 //
+// A sum that is not finite (finite inputs near DBL_MAX overflow it, and inf - inf gives
+// NaN) restarts the filter from rest: that output is +0.0 and the memory is cleared.
+// Flushing the output alone is not enough: the jump it makes in a ringing filter of such
+// amplitude overflows again, for ever.
+//
 // A plain value type with no thread safety of its own: the owner serialises Configure,
 // Tick and ClearState (the effect holds its instance lock around all three).
 
 #include "effect/SampleFlush.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 // Response types; the codes are part of the filter's interface.
@@ -45,8 +52,10 @@ public:
     // Filters one sample and returns the output. [audio thread, owner's lock held]
     double Tick(double x)
     {
-        x = sample_flush::FlushInput(x);
+        x = sample_flush::FlushNonNormal(x);
         double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+        if (!(std::fabs(y) <= DBL_MAX)) [[unlikely]]
+            x = x1_ = y1_ = y = 0.0; // x2 and y2 take x1 and y1 below
         y = sample_flush::FlushZeroExponent(y);
         x2_ = x1_;
         x1_ = x;

@@ -29,7 +29,7 @@ inline double FlushZeroExponent(double x)
 // An input sample made safe for a recursion: +0.0 when the exponent field is 0 (zero,
 // subnormal) or 0x7FF (infinity, NaN), x otherwise. Two selects in a row rather than one
 // combined condition, which compilers would turn into a branch.
-inline double FlushInput(double x)
+inline double FlushNonNormal(double x)
 {
     const double magnitude = std::fabs(x);
     const double normal = magnitude >= DBL_MIN ? x : 0.0;

@@ -83,10 +83,25 @@ AVX_READY __m128d MaxFinite()
 
 // Mask of the lanes of a magnitude whose exponent field is 0 or 0x7FF (zero, subnormal,
 // infinite, NaN): |v| < DBL_MIN, or not |v| <= DBL_MAX (true for NaN). Inputs with such
-// lanes are flushed.
-AVX_READY __m128d InputFlushMask(__m128d magnitude)
+// lanes are flushed; filter outputs with such lanes are flushed, and where not finite
+// restart their filter from rest.
+AVX_READY __m128d NonNormalMask(__m128d magnitude)
 {
     return _mm_or_pd(_mm_cmplt_pd(magnitude, MinNormal()), _mm_cmpnle_pd(magnitude, MaxFinite()));
+}
+
+// The lanes of v whose exponent field is 0 or 0x7FF, as bits (bit 0 lane 0, bit 1 lane 1),
+// from one integer comparison, which keeps the test per filter step as cheap as the
+// zero-field test alone. Shifted left by one (the sign out), the high 32 bits h of a lane
+// hold the field in bits 21-31, so the field is 0 or 0x7FF exactly when
+// h + 0x00200000 < 0x00400000 (unsigned, mod 2^32); adding 0x80000000 more makes that a
+// signed comparison. Only the high half of each lane's comparison is read.
+AVX_READY int NonNormalLanes(__m128d v)
+{
+    const __m128i shifted = _mm_slli_epi64(_mm_castpd_si128(v), 1);
+    const __m128i biased = _mm_add_epi32(shifted, _mm_set1_epi32(static_cast<int>(0x80200000u)));
+    const __m128i bad = _mm_cmplt_epi32(biased, _mm_set1_epi32(static_cast<int>(0x80400000u)));
+    return _mm_movemask_pd(_mm_castsi128_pd(bad));
 }
 
 // The lanes of v whose exponent field is zero (+-0.0, subnormal), as bits (bit 0 lane 0,
@@ -220,14 +235,24 @@ struct StereoPathLanes
             if constexpr (kInput == Input::kAny)
             {
                 // Inputs whose exponent field is 0 or 0x7FF enter the filters as +0.0.
-                if (const int bad = _mm_movemask_pd(InputFlushMask(_mm_and_pd(x, AbsMask())))) [[unlikely]]
+                if (const int bad = _mm_movemask_pd(NonNormalMask(_mm_and_pd(x, AbsMask())))) [[unlikely]]
                     xf = ZeroLanes(x, bad);
             }
             const __m128d sum =
                 _mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, xf), _mm_mul_pd(b1, x1)), _mm_mul_pd(b2, x2));
             __m128d y = _mm_sub_pd(_mm_sub_pd(sum, _mm_mul_pd(a1, y1)), _mm_mul_pd(a2, y2));
-            if (const int flushed = ZeroExponentLanes(y)) [[unlikely]]
+            if (const int flushed = NonNormalLanes(y)) [[unlikely]]
+            {
+                // A sum that is not finite clears that lane's memory (after the shifts below).
+                const int restart = _mm_movemask_pd(_mm_cmpnle_pd(_mm_and_pd(y, AbsMask()), MaxFinite()));
                 y = ZeroLanes(y, flushed);
+                if (restart != 0)
+                {
+                    xf = ZeroLanes(xf, restart);
+                    x1 = ZeroLanes(x1, restart);
+                    y1 = ZeroLanes(y1, restart);
+                }
+            }
             x2 = x1;
             x1 = xf;
             y2 = y1;
@@ -254,7 +279,7 @@ struct StereoPathLanes
                                              _mm_cmple_pd(rTested, _mm_min_pd(envelope, MaxFinite())));
             if (_mm_movemask_pd(usual) != 3) [[unlikely]]
             {
-                if (const int bad = _mm_movemask_pd(InputFlushMask(r)))
+                if (const int bad = _mm_movemask_pd(NonNormalMask(r)))
                     r = ZeroLanes(r, bad);
                 if (const int flushed = ZeroExponentLanes(envelope))
                     level = ZeroLanes(level, flushed);

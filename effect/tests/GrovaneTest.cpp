@@ -550,4 +550,33 @@ TEST_F(GrovaneTest, NonFiniteInputSamplesDoNotPoisonTheAudioPath)
     EXPECT_TRUE(std::isfinite(g.OutputLevel()));
 }
 
+// A host may hand over finite samples near DBL_MAX: the filters' sums overflow, and the
+// audio path must come back from it rather than output NaN for ever. The ringing of the
+// huge values dies away (about 4.5 s at 44100 Hz) and the plug-in then follows a clean
+// instance.
+TEST_F(GrovaneTest, HugeFiniteInputSamplesDoNotPoisonTheAudioPath)
+{
+    TestHost otherHost;
+    Grovane clean(&otherHost);
+    const int frames = 300000;
+    StereoBlock huge = SignalBlock(frames);
+    StereoBlock good = SignalBlock(frames);
+    for (int i = 100; i < 104; ++i)
+    {
+        huge.inL[i] = (i % 2 == 0) ? DBL_MAX : -DBL_MAX;
+        huge.inR[i] = -huge.inL[i];
+    }
+    Process(g, huge);
+    Process(clean, good);
+    for (int i = 106; i < frames; ++i)
+    {
+        ASSERT_TRUE(std::isfinite(huge.outL[i])) << "sample " << i;
+        ASSERT_TRUE(std::isfinite(huge.outR[i])) << "sample " << i;
+    }
+    EXPECT_NEAR(huge.outL.back(), good.outL.back(), 1e-9);
+    EXPECT_NEAR(huge.outR.back(), good.outR.back(), 1e-9);
+    EXPECT_TRUE(std::isfinite(g.InputLevel()));
+    EXPECT_TRUE(std::isfinite(g.OutputLevel()));
+}
+
 } // namespace
