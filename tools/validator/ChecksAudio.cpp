@@ -386,17 +386,21 @@ CheckResult CheckGarbageInput(const std::string& path, const ValidatorOptions&)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
+    const double huge = std::numeric_limits<double>::max();
     struct Kind
     {
         const char* name;
         double values[4];
+        bool doublePrecision; // values a 32-bit buffer cannot carry
     };
     const Kind kinds[] = {
-        {"NaN", {nan, nan, nan, nan}},
-        {"+infinity", {inf, inf, inf, inf}},
-        {"-infinity", {-inf, -inf, -inf, -inf}},
-        {"1e30", {1e30, -1e30, 1e30, -1e30}},
-        {"NaN, infinity and 1e30 mixed", {nan, inf, 1e30, -inf}},
+        {"NaN", {nan, nan, nan, nan}, false},
+        {"+infinity", {inf, inf, inf, inf}, false},
+        {"-infinity", {-inf, -inf, -inf, -inf}, false},
+        {"1e30", {1e30, -1e30, 1e30, -1e30}, false},
+        {"NaN, infinity and 1e30 mixed", {nan, inf, 1e30, -inf}, false},
+        // Finite, yet any sum of two overflows: a recursion must not keep the infinity.
+        {"+/-DBL_MAX at 64 bits", {huge, -huge, huge, -huge}, true},
     };
     // Recovery must come within this much noise after the garbage block.
     constexpr double kRecoverySeconds = 2.0;
@@ -405,18 +409,29 @@ CheckResult CheckGarbageInput(const std::string& path, const ValidatorOptions&)
     std::string fault;
     long long worst = 0;
     const char* worstKind = kinds[0].name;
+    int tried = 0;
     for (const Kind& kind : kinds)
     {
         std::unique_ptr<HostedPlugin> plugin = StartPlugin(path, kRate, kBlock, false, fault);
         if (!plugin)
             return {false, fault};
+        if (kind.doublePrecision)
+        {
+            if (!plugin->CanDouble())
+                continue;
+            if (!Restart(*plugin, kRate, kBlock, true, fault))
+                return {false, fault};
+        }
+        ++tried;
         Signal input = TestSignal(plugin->InputCount(), lead + kBlock + after, kRate, 61);
         for (auto& channel : input)
             for (int i = 0; i < kBlock; ++i)
                 channel[static_cast<std::size_t>(lead + i)] = kind.values[i % 4];
         Signal output;
         std::string error;
-        if (!Render(*plugin, input, output, FixedBlocks(kBlock), {}, error))
+        RenderOptions options;
+        options.doublePrecision = kind.doublePrecision;
+        if (!Render(*plugin, input, output, FixedBlocks(kBlock), options, error))
             return {false, Format("one block of %s: %s", kind.name, error.c_str())};
         // Frames after the garbage block until the output is finite for good.
         const std::size_t end = static_cast<std::size_t>(lead + kBlock);
@@ -438,13 +453,14 @@ CheckResult CheckGarbageInput(const std::string& path, const ValidatorOptions&)
             worstKind = kind.name;
         }
     }
+    const char* list = tried == 6 ? "NaN, +/-infinity, 1e30, mixed, +/-DBL_MAX"
+                                  : "NaN, +/-infinity, 1e30, mixed; no 64-bit processing for DBL_MAX";
     if (worst == 0)
-        return {
-            true,
-            "5 kinds of garbage block (NaN, +/-infinity, 1e30, mixed): output finite from the next block on"};
-    return {true,
-            Format("5 kinds of garbage block: output finite again within %lld frames (%.1f ms, after %s)",
-                   worst, 1000.0 * static_cast<double>(worst) / kRate, worstKind)};
+        return {true,
+                Format("%d kinds of garbage block (%s): output finite from the next block on", tried, list)};
+    return {true, Format("%d kinds of garbage block (%s): output finite again within %lld frames (%.1f ms, "
+                         "after %s)",
+                         tried, list, worst, 1000.0 * static_cast<double>(worst) / kRate, worstKind)};
 }
 
 CheckResult CheckSilence(const std::string& path, const ValidatorOptions&)
