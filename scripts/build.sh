@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds the given presets (default: all four): build.sh [PRESET...]
+# Configures and builds the given presets (default: all five): build.sh [PRESET...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan win64 win32)
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan win64 win32)
 for p in "${presets[@]}"; do
   case $p in
     win64|win32) scripts/build-libpng.sh "$p" "$root/build/$p/deps" ;;

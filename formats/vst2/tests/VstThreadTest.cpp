@@ -1,7 +1,9 @@
 // Host threads at once on one instance: the audio thread processing 32-frame blocks while
 // another thread automates parameters, sets and reads chunks and switches programs, and a
-// third reads display texts. Run under the sanitizers this shows the instance lock covers
-// every path; in any build it shows there is no deadlock and every value stays in range.
+// third reads display texts and, as the editor does, the meters' levels without the lock.
+// Run under the sanitizers (the thread sanitizer among them) this shows the instance lock
+// covers every path and the levels' lock-free publication is race-free; in any build it
+// shows there is no deadlock and every value stays in range.
 
 #include "effect/Grovane.h"
 
@@ -18,6 +20,7 @@ namespace
 {
 
 std::atomic<int> gAutomations{0};
+std::atomic<const Grovane*> gInstance{nullptr};
 
 VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
@@ -28,7 +31,9 @@ VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*
 
 PluginVST* Create(audioMasterCallback host)
 {
-    return new Grovane(host);
+    Grovane* g = new Grovane(host);
+    gInstance = g;
+    return g;
 }
 
 } // namespace
@@ -118,6 +123,9 @@ TEST(VstThreads, AudioAutomationChunksAndProgramsAtOnce)
                     EXPECT_LT(std::strlen(text), sizeof text);
                     const float n = effect->getParameter(effect, i);
                     EXPECT_TRUE(n >= 0.0f && n <= 1.0f);
+                    const double in = gInstance.load()->InputLevel(), out = gInstance.load()->OutputLevel();
+                    EXPECT_TRUE(std::isfinite(in) && in >= 0.0);
+                    EXPECT_TRUE(std::isfinite(out) && out >= 0.0);
                     std::this_thread::yield();
                 }
         });
