@@ -83,8 +83,7 @@ AVX_READY __m128d MaxFinite()
 
 // Mask of the lanes of a magnitude whose exponent field is 0 or 0x7FF (zero, subnormal,
 // infinite, NaN): |v| < DBL_MIN, or not |v| <= DBL_MAX (true for NaN). Inputs with such
-// lanes are flushed; filter outputs with such lanes are flushed, and where not finite
-// restart their filter from rest.
+// lanes are flushed. (Filter outputs take the same test in the form of NonNormalLanes.)
 AVX_READY __m128d NonNormalMask(__m128d magnitude)
 {
     return _mm_or_pd(_mm_cmplt_pd(magnitude, MinNormal()), _mm_cmpnle_pd(magnitude, MaxFinite()));
