@@ -115,7 +115,8 @@ void Dispatch(AEffect* effect, Bytes& in, int& announcedBlock)
     case effCanDo:
     {
         bytes = in.Take(in.U8());
-        std::memcpy(text, bytes.data(), std::min(bytes.size(), sizeof text - 1));
+        if (!bytes.empty())
+            std::memcpy(text, bytes.data(), std::min(bytes.size(), sizeof text - 1));
         break;
     }
     case effGetChunk:
