@@ -81,16 +81,9 @@ AVX_READY __m128d MaxFinite()
     return _mm_set1_pd(DBL_MAX);
 }
 
-// Mask of the lanes of a magnitude whose exponent field is 0 or 0x7FF (zero, subnormal,
-// infinite, NaN): |v| < DBL_MIN, or not |v| <= DBL_MAX (true for NaN). Inputs with such
-// lanes are flushed. (Filter outputs take the same test in the form of NonNormalLanes.)
-AVX_READY __m128d NonNormalMask(__m128d magnitude)
-{
-    return _mm_or_pd(_mm_cmplt_pd(magnitude, MinNormal()), _mm_cmpnle_pd(magnitude, MaxFinite()));
-}
-
-// The lanes of v whose exponent field is 0 or 0x7FF, as bits (bit 0 lane 0, bit 1 lane 1),
-// from one integer comparison, which keeps the test per filter step as cheap as the
+// The lanes of v whose exponent field is 0 or 0x7FF (zero, subnormal, infinite, NaN), as
+// bits (bit 0 lane 0, bit 1 lane 1): inputs and filter outputs with such lanes are
+// flushed. One integer comparison, which keeps the test per filter step as cheap as the
 // zero-field test alone. Shifted left by one (the sign out), the high 32 bits h of a lane
 // hold the field in bits 21-31, so the field is 0 or 0x7FF exactly when
 // h + 0x00200000 < 0x00400000 (unsigned, mod 2^32); adding 0x80000000 more makes that a
@@ -234,7 +227,7 @@ struct StereoPathLanes
             if constexpr (kInput == Input::kAny)
             {
                 // Inputs whose exponent field is 0 or 0x7FF enter the filters as +0.0.
-                if (const int bad = _mm_movemask_pd(NonNormalMask(_mm_and_pd(x, AbsMask())))) [[unlikely]]
+                if (const int bad = NonNormalLanes(x)) [[unlikely]]
                     xf = ZeroLanes(x, bad);
             }
             const __m128d sum =
@@ -278,7 +271,7 @@ struct StereoPathLanes
                                              _mm_cmple_pd(rTested, _mm_min_pd(envelope, MaxFinite())));
             if (_mm_movemask_pd(usual) != 3) [[unlikely]]
             {
-                if (const int bad = _mm_movemask_pd(NonNormalMask(r)))
+                if (const int bad = NonNormalLanes(r))
                     r = ZeroLanes(r, bad);
                 if (const int flushed = ZeroExponentLanes(envelope))
                     level = ZeroLanes(level, flushed);
